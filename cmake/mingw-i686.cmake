@@ -1,0 +1,18 @@
+# Cross-build for 32-bit Windows with Debian's mingw-w64 toolchain; tests run under Wine.
+# The posix thread model: GoogleTest needs std::mutex. Everything links its
+# runtime statically, so no winpthread DLL is needed at run time.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+set(WEX_WINE /usr/lib/wine/wine CACHE FILEPATH "Wine loader that runs the tests")
+set(CMAKE_CROSSCOMPILING_EMULATOR ${WEX_WINE})
+set(CMAKE_DLLTOOL i686-w64-mingw32-dlltool)

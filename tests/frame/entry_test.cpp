@@ -1,0 +1,85 @@
+// The entry routine's trace boxes, seen from a process that loads and unloads
+// the real DLL with a chosen starting environment.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string ProbePath() {
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string path = exe;
+    return path.substr(0, path.rfind('\\') + 1) + "loadprobe.exe";
+}
+
+// The current environment without MY_DBGPRINT (in any letter case), plus extra.
+std::string EnvironmentBlock(const std::string& extra) {
+    std::string block;
+    char* env = GetEnvironmentStringsA();
+    for (const char* p = env; *p; p += lstrlenA(p) + 1) {
+        if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, p, 12, "MY_DBGPRINT=", 12) == CSTR_EQUAL) continue;
+        block.append(p).push_back('\0');
+    }
+    FreeEnvironmentStringsA(env);
+    if (!extra.empty()) block.append(extra).push_back('\0');
+    block.push_back('\0');
+    return block;
+}
+
+// Runs the probe and returns what it printed.
+std::string RunProbe(const std::string& extraEnv, const char* argument = "") {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd, writeEnd;
+    EXPECT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 0));
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = writeEnd;
+    si.hStdError = writeEnd;
+    PROCESS_INFORMATION pi{};
+    std::string commandLine = "\"" + ProbePath() + "\" " + argument;
+    std::string env = EnvironmentBlock(extraEnv);
+    BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, &env[0], nullptr, &si, &pi);
+    CloseHandle(writeEnd);
+    std::string output;
+    if (started) {
+        char chunk[512];
+        DWORD n;
+        while (ReadFile(readEnd, chunk, sizeof chunk, &n, nullptr) && n > 0) output.append(chunk, n);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    CloseHandle(readEnd);
+    EXPECT_TRUE(started) << GetLastError();
+    return output;
+}
+
+const char* const kTraced = "Debug|DLL_PROCESS_ATTACH\r\nDebug|DLL_PROCESS_DETACH\r\n";
+
+TEST(EntryRoutine, TraceBoxesFollowTheStartingEnvironment) {
+    struct Row {
+        const char* env;
+        const char* expected;
+    } rows[] = {
+        {"", ""},
+        {"MY_DBGPRINT=1", kTraced},
+        {"my_dbgprint=yes", kTraced},
+        {"MY_DBGPRINT=", kTraced},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.env);
+        EXPECT_EQ(RunProbe(row.env), row.expected);
+    }
+}
+
+TEST(EntryRoutine, SwitchSetThroughThePlatformAfterStartIsNotSeen) {
+    EXPECT_EQ(RunProbe("", "setenv"), "");
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// Reads the shipped 32-bit Wexlib.dll with objdump (natively, no Wine needed):
+// its format, its export table against wexlib.def, and its imports.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+
+namespace {
+
+std::string Objdump(const char* flags) {
+    std::string command = std::string("i686-w64-mingw32-objdump ") + flags + " '" WEX_SHIPPED_DLL "' 2>&1";
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        for (size_t n; (n = fread(chunk, 1, sizeof chunk, p)) > 0;) out.append(chunk, n);
+        pclose(p);
+    }
+    return out;
+}
+
+// name -> ordinal, as the export table file declares them.
+std::map<std::string, int> DeclaredExports() {
+    std::map<std::string, int> exports;
+    std::ifstream def(WEX_DEF_FILE);
+    std::regex entry(R"(^\s+([A-Za-z_]+)(@\d+)?\s+@(\d+)\s*$)");
+    for (std::string line; std::getline(def, line);) {
+        std::smatch m;
+        if (std::regex_match(line, m, entry)) exports[m[1]] = std::stoi(m[3]);
+    }
+    return exports;
+}
+
+std::map<std::string, int> ExportsInDll(const std::string& dump) {
+    std::smatch m;
+    EXPECT_TRUE(std::regex_search(dump, m, std::regex(R"(Ordinal Base (\d+))")));
+    int base = m.empty() ? 0 : std::stoi(m[1]);
+    std::map<std::string, int> exports;
+    size_t table = dump.find("[Ordinal/Name Pointer] Table");
+    std::string rest = table == std::string::npos ? "" : dump.substr(table);
+    std::regex row(R"(\n\t\[\s*(\d+)\] (\S+))");
+    for (auto it = std::sregex_iterator(rest.begin(), rest.end(), row); it != std::sregex_iterator(); ++it)
+        exports[(*it)[2]] = std::stoi((*it)[1]) + base;
+    return exports;
+}
+
+TEST(ShippedDll, IsA32BitWindowsDll) {
+    EXPECT_NE(Objdump("-f").find("file format pei-i386"), std::string::npos);
+}
+
+TEST(ShippedDll, ExportsPlainNamesAtTheirOrdinals) {
+    std::map<std::string, int> declared = DeclaredExports();
+    ASSERT_FALSE(declared.empty());
+    EXPECT_EQ(ExportsInDll(Objdump("-p")), declared);
+    for (const auto& [name, ordinal] : declared) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(ordinal >= 1 && ordinal <= 34 && (ordinal < 29 || ordinal > 33));
+    }
+}
+
+TEST(ShippedDll, ImportsOnlySystemDlls) {
+    const std::set<std::string> allowed = {"kernel32.dll", "user32.dll", "advapi32.dll", "wsock32.dll", "msvcrt.dll"};
+    std::string dump = Objdump("-p");
+    std::regex import(R"(DLL Name: (\S+))");
+    int count = 0;
+    for (auto it = std::sregex_iterator(dump.begin(), dump.end(), import); it != std::sregex_iterator(); ++it) {
+        std::string name = (*it)[1];
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        EXPECT_TRUE(allowed.count(name)) << name;
+        ++count;
+    }
+    EXPECT_GT(count, 0);
+}
+
+}  // namespace

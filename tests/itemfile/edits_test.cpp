@@ -1,0 +1,211 @@
+// Item file edits through the real DLL: exact bytes on disk, results, error
+// lines, and no temporary file left in the root of the drive on any path.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "boxes.h"
+#include "capture.h"
+#include "scratch.h"
+#include "wexlib.h"
+
+namespace {
+
+using wextest::ReadBytes;
+using wextest::WriteBytes;
+
+class ItemEdits : public testing::Test {
+protected:
+    // The C runtime names its temporary files in the root of the current drive.
+    void SetUp() override { rootBefore_ = wextest::FilesIn("C:"); }
+    void TearDown() override {
+        EXPECT_EQ(wextest::FilesIn("C:"), rootBefore_) << "a temporary file was left behind";
+        EXPECT_TRUE(boxes_.Boxes().empty()) << "no edit shows a message box";
+    }
+
+    std::string File(const std::string& bytes, const char* name = "items.ini") {
+        std::string path = scratch_.Path(name);
+        WriteBytes(path, bytes);
+        return path;
+    }
+
+    wextest::ScratchDir scratch_;
+    wextest::BoxRecorder boxes_;
+    std::set<std::string> rootBefore_;
+};
+
+struct EditRow {
+    const char* before;
+    const char* name;
+    const char* argument;
+    int result;
+    const char* after;
+};
+
+TEST_F(ItemEdits, SetFileItemRewritesEveryItemLineOrAppends) {
+    const EditRow rows[] = {
+        {"PORT = 80\n", "PORT", "81", 1, "PORT =81\r\n"},
+        {"  PORT=80\r\n", "PORT", "81", 1, "  PORT=81\r\n"},
+        {"OLD_PORT = 1\r\nX = 2\r\nPORT = 3\r\n", "PORT", "81", 1, "OLD_PORT =81\r\nX = 2\r\nPORT =81\r\n"},
+        {"X = 1\r\n", "PORT", "81", 1, "X = 1\r\n\r\nPORT=81\r\n"},
+        {"", "PORT", "81", 1, "\r\nPORT=81\r\n"},
+        {"X = 1", "PORT", "81", 1, "X = 1\r\nPORT=81\r\n"},
+        {"PORT = 80\r\n", "PORT", "100%d", 1, "PORT =100%d\r\n"},
+        {"PORT = 80\r\n", "PORT", "", 1, "PORT =\r\n"},
+        {"KEY ={\r\nbody = x\r\n}\r\n", "KEY", "{", 1, "KEY ={\r\nbody = x\r\n}\r\n"},
+    };
+    for (const EditRow& row : rows) {
+        SCOPED_TRACE(row.before);
+        std::string path = File(row.before);
+        EXPECT_EQ(SetFileItem(path.c_str(), row.name, row.argument), row.result);
+        EXPECT_EQ(ReadBytes(path), row.after);
+    }
+}
+
+TEST_F(ItemEdits, DeleteFileItemDropsMatchingItemLinesOnly) {
+    const EditRow rows[] = {
+        {"A = 1\r\nA = 2\r\n", "A", "1", 1, "A = 2\r\n"},
+        {"A = 1\r\nA = 2\r\n", "A", nullptr, 2, ""},
+        {"A = 1\r\nA = 2\r\n", "A", "=", 2, ""},
+        {"A = 1\r\nA = 2\r\n", "A", "", 2, ""},
+        {"A = 1\nB = 2\n", "C", nullptr, 0, "A = 1\r\nB = 2\r\n"},
+        {"K ={\r\nbody\r\n}\r\nX = 1\r\n", "K", nullptr, 1, "body\r\n}\r\nX = 1\r\n"},
+        {"OLD_A = 1\r\nA = 1\r\n", "A", "1", 2, ""},
+    };
+    for (const EditRow& row : rows) {
+        SCOPED_TRACE(std::string(row.before) + " filter " + (row.argument ? row.argument : "(null)"));
+        std::string path = File(row.before);
+        EXPECT_EQ(DeleteFileItem(path.c_str(), row.name, row.argument), row.result);
+        EXPECT_EQ(ReadBytes(path), row.after);
+    }
+}
+
+TEST_F(ItemEdits, SubstituteReplacesWithoutRescanning) {
+    const EditRow rows[] = {
+        {"abab\n", "ab", "b", 1, "bb\r\n"},
+        {"aaa\r\n", "aa", "X", 1, "Xa\r\n"},
+        {"aa\r\n", "a", "aa", 1, "aaaa\r\n"},
+        {"", "a", "b", 1, ""},
+        {"path=C:\\old\\x\r\nold\r\n", "old", "new%s", 1, "path=C:\\new%s\\x\r\nnew%s\r\n"},
+        {"keep\r\n", "keep", "", 1, "\r\n"},
+    };
+    for (const EditRow& row : rows) {
+        SCOPED_TRACE(row.before);
+        std::string path = File(row.before);
+        EXPECT_EQ(Substitute(path.c_str(), row.name, row.argument), row.result);
+        EXPECT_EQ(ReadBytes(path), row.after);
+    }
+}
+
+TEST_F(ItemEdits, OverLongLineSurvivesInPieces) {
+    // The first piece ends after 399 characters: an occurrence that straddles
+    // the cut stays, one that lies inside the second piece is replaced.
+    std::string line = std::string(398, 'a') + "XY" + "bbXYcc";
+    std::string path = File(line + "\n");
+    EXPECT_EQ(Substitute(path.c_str(), "XY", "-"), 1);
+    EXPECT_EQ(ReadBytes(path), std::string(398, 'a') + "XY" + "bb-cc\r\n");
+
+    // An item line longer than the buffer: only the piece with the name is
+    // rewritten; the rest stays as a line of its own.
+    path = File("NAME = " + std::string(500, 'v') + "\r\nZ = 1\r\n");
+    EXPECT_EQ(SetFileItem(path.c_str(), "NAME", "short"), 1);
+    EXPECT_EQ(ReadBytes(path), "NAME =short\r\n" + std::string(500 - (399 - 7), 'v') + "\r\nZ = 1\r\n");
+}
+
+TEST_F(ItemEdits, AddFileItemAppendsWithoutLooking) {
+    std::string path = scratch_.Path("new.ini");
+    EXPECT_EQ(AddFileItem(path.c_str(), "PORT", "81"), 1);
+    EXPECT_EQ(ReadBytes(path), "\r\nPORT = 81\r\n");
+    EXPECT_EQ(AddFileItem(path.c_str(), "PORT", "9%s"), 1);
+    EXPECT_EQ(ReadBytes(path), "\r\nPORT = 81\r\n\r\nPORT = 9%s\r\n");
+    char value[400] = "";
+    EXPECT_EQ(GetFileItem(path.c_str(), "PORT", value), 1);
+    EXPECT_STREQ(value, "81");
+}
+
+TEST_F(ItemEdits, AppendFileAddsTheSourceAfterTheLastByte) {
+    std::string source = File("one\r\ntwo", "source.txt");
+    std::string destination = scratch_.Path("destination.txt");
+    EXPECT_EQ(AppendFile(source.c_str(), destination.c_str()), 1);
+    EXPECT_EQ(ReadBytes(destination), "one\r\ntwo");
+    EXPECT_EQ(AppendFile(source.c_str(), destination.c_str()), 1);
+    EXPECT_EQ(ReadBytes(destination), "one\r\ntwoone\r\ntwo");
+    EXPECT_EQ(ReadBytes(source), "one\r\ntwo");
+
+    std::string longLine = std::string(1000, 'L') + "\n";
+    source = File(longLine, "long.txt");
+    destination = File("", "long-copy.txt");
+    EXPECT_EQ(AppendFile(source.c_str(), destination.c_str()), 1);
+    EXPECT_EQ(ReadBytes(destination), std::string(1000, 'L') + "\r\n");
+}
+
+TEST_F(ItemEdits, FailuresReportTheirLineAndTouchNothing) {
+    std::string missing = scratch_.Path("missing.ini");
+    std::string readLine = "Could not open file " + missing + " for reading.\n";
+    std::string existing = File("A = 1\r\n");
+    {
+        wextest::StdCapture capture;
+        EXPECT_EQ(SetFileItem(missing.c_str(), "A", "2"), 0);
+        EXPECT_EQ(DeleteFileItem(missing.c_str(), "A", nullptr), 0);
+        EXPECT_EQ(Substitute(missing.c_str(), "A", "B"), 0);
+        EXPECT_EQ(capture.Err(), readLine + readLine + readLine);
+    }
+    EXPECT_FALSE(wextest::FileExists(missing));
+
+    {
+        wextest::StdCapture capture;
+        EXPECT_EQ(AppendFile(missing.c_str(), existing.c_str()), 0);
+        EXPECT_EQ(capture.Err(), readLine);
+    }
+    EXPECT_EQ(ReadBytes(existing), "A = 1\r\n");
+
+    // A destination that cannot be opened for appending: a directory.
+    {
+        wextest::StdCapture capture;
+        EXPECT_EQ(AppendFile(existing.c_str(), scratch_.Root().c_str()), 0);
+        EXPECT_EQ(capture.Err(), "could not open file " + scratch_.Root() + " for reading .\n");
+    }
+    {
+        wextest::StdCapture capture;
+        EXPECT_EQ(AddFileItem(scratch_.Root().c_str(), "A", "1"), 0);
+        EXPECT_EQ(capture.Err(), "Could not open file " + scratch_.Root() + " for reading.\n");
+    }
+}
+
+// A target that another process holds open without write sharing makes the
+// final copy fail. (A read-only target does too on Windows; Wine running as
+// root copies over it, so the lock is the failure both platforms share.)
+TEST_F(ItemEdits, LockedTargetIsNotReplacedAndTheEditFails) {
+    std::string path = File("A = 1\r\n");
+    HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    {
+        wextest::StdCapture capture;
+        EXPECT_EQ(SetFileItem(path.c_str(), "A", "2"), 0);
+        EXPECT_EQ(DeleteFileItem(path.c_str(), "A", nullptr), 0);
+        EXPECT_EQ(Substitute(path.c_str(), "A", "B"), 0);
+        EXPECT_EQ(capture.Err(), "");
+    }
+    CloseHandle(lock);
+    EXPECT_EQ(ReadBytes(path), "A = 1\r\n");
+}
+
+TEST_F(ItemEdits, BadArgumentsFailAndLeaveTheFile) {
+    std::string path = File("A = 1\r\n");
+    EXPECT_EQ(SetFileItem(nullptr, "A", "1"), 0);
+    EXPECT_EQ(SetFileItem(path.c_str(), nullptr, "1"), 0);
+    EXPECT_EQ(SetFileItem(path.c_str(), "A", nullptr), 0);
+    EXPECT_EQ(AddFileItem(path.c_str(), nullptr, "1"), 0);
+    EXPECT_EQ(AddFileItem(path.c_str(), "A", nullptr), 0);
+    EXPECT_EQ(DeleteFileItem(path.c_str(), nullptr, nullptr), 0);
+    EXPECT_EQ(Substitute(path.c_str(), nullptr, "x"), 0);
+    EXPECT_EQ(Substitute(path.c_str(), "A", nullptr), 0);
+    EXPECT_EQ(Substitute(path.c_str(), "", "x"), 0);
+    EXPECT_EQ(AppendFile(nullptr, path.c_str()), 0);
+    EXPECT_EQ(AppendFile(path.c_str(), nullptr), 0);
+    EXPECT_EQ(ReadBytes(path), "A = 1\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,208 @@
+// Item file queries through the real DLL, on real files.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "boxes.h"
+#include "capture.h"
+#include "scratch.h"
+#include "wexlib.h"
+
+namespace {
+
+using wextest::Box;
+using wextest::ReadBytes;
+using wextest::WriteBytes;
+
+class ItemQueries : public testing::Test {
+protected:
+    std::string File(const std::string& bytes, const char* name = "items.ini") {
+        std::string path = scratch_.Path(name);
+        WriteBytes(path, bytes);
+        return path;
+    }
+    std::string Missing() const { return scratch_.Path("missing.ini"); }
+
+    wextest::ScratchDir scratch_;
+    wextest::BoxRecorder boxes_;
+};
+
+struct GetRow {
+    const char* bytes;
+    const char* name;
+    int result;
+    const char* value;
+};
+
+TEST_F(ItemQueries, GetFileItemTakesTheFirstItemLine) {
+    const GetRow rows[] = {
+        {"OLD_MERCHANT_ID = 7\r\nMERCHANT_ID = 8\r\n", "MERCHANT_ID", 1, "7"},
+        {"MERCHANT_ID_X MERCHANT_ID = 5\r\n", "MERCHANT_ID", 0, nullptr},
+        {"NAME\t= 5\r\nNAME   =5\r\n", "NAME", 1, "5"},
+        {"A = NAME=3\r\n", "A", 1, "NAME=3"},
+        {"NAME = value  \r\n", "NAME", 1, "value  "},
+        {"NAME =\r\n", "NAME", 1, ""},
+        {"X = 1\r\nNAME = abc", "NAME", 1, "abc"},
+        {"NAME = first\nNAME = second\n", "NAME", 1, "first"},
+        {"NAME = 100%d%s\r\n", "NAME", 1, "100%d%s"},
+        {"", "NAME", 0, nullptr},
+        {"name = lower\r\n", "NAME", 0, nullptr},
+        {"  = x\r\n", "", 1, "x"},
+        // A lone CR is kept by the text mode; only CR LF is a line end.
+        {"NAME = a\rb\r\n", "NAME", 1, "a\rb"},
+    };
+    for (const GetRow& row : rows) {
+        SCOPED_TRACE(row.bytes);
+        std::string path = File(row.bytes);
+        char value[400];
+        std::memset(value, '#', sizeof value);
+        value[sizeof value - 1] = '\0';
+        ASSERT_EQ(GetFileItem(path.c_str(), row.name, value), row.result);
+        if (row.value) EXPECT_STREQ(value, row.value);
+        else EXPECT_EQ(std::string(value), std::string(399, '#')) << "buffer must stay untouched";
+        EXPECT_EQ(GetFileItem(path.c_str(), row.name, nullptr), row.result);
+    }
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(ItemQueries, FindFileItemSearchesTheValuePartOfEveryItemLine) {
+    std::string path = File("OTHER = abc\r\nNAME = abc\r\nNAME = second xyz\r\nNAME_NO = abc\r\n");
+    struct Row {
+        const char* name;
+        const char* filter;
+        int result;
+    } rows[] = {
+        {"NAME", nullptr, 1}, {"NAME", "", 1},        {"NAME", "abc", 1},     {"NAME", " ab", 1},
+        {"NAME", "= abc", 0}, {"NAME", "xyz", 1},     {"NAME", "\n", 1},      {"NAME", "nothing", 0},
+        {"MISSING", nullptr, 0}, {"OTHER", "abc", 1}, {"OTHER", "second", 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.name) + " / " + (row.filter ? row.filter : "(null)"));
+        EXPECT_EQ(FindFileItem(path.c_str(), row.name, row.filter), row.result);
+    }
+}
+
+TEST_F(ItemQueries, OverLongLineIsReadInPieces) {
+    // 450 characters, then the item: the second 399-character piece starts
+    // mid-line and is examined as a line of its own.
+    std::string path = File(std::string(450, 'x') + "NAME = x\r\n");
+    char value[400] = "";
+    EXPECT_EQ(GetFileItem(path.c_str(), "NAME", value), 1);
+    EXPECT_STREQ(value, "x");
+    EXPECT_EQ(FindFileItem(path.c_str(), "NAME", "x"), 1);
+
+    // The value of an item line cut by the buffer runs to the end of its piece.
+    std::string longValue(500, 'v');
+    path = File("LONG = " + longValue + "\r\n");
+    std::memset(value, 0, sizeof value);
+    EXPECT_EQ(GetFileItem(path.c_str(), "LONG", value), 1);
+    EXPECT_EQ(std::string(value), std::string(399 - 7, 'v'));
+}
+
+TEST_F(ItemQueries, GetAllItemNamesJoinsNamesWithAmpersands) {
+    struct Row {
+        const char* bytes;
+        int count;
+        const char* names;
+    } rows[] = {
+        {"A = 1\r\n  B=2\r\nno separator here\r\nC  = x=y\r\n", 3, "A&B&C&"},
+        {"", 0, ""},
+        {"A = 1\r\nA = 2\r\n= lone\r\n", 3, "A&A&&"},
+        {"MERCHANT_PUBLIC_KEY ={\r\nQUJD==\r\n}\r\n", 2, "MERCHANT_PUBLIC_KEY&QUJD&"},
+        {"x&y = 1\r\n", 1, "x&y&"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.bytes);
+        std::string path = File(row.bytes);
+        char names[256];
+        std::memset(names, '#', sizeof names);
+        EXPECT_EQ(GetAllItemNames(path.c_str(), names), row.count);
+        EXPECT_STREQ(names, row.names);
+    }
+}
+
+TEST_F(ItemQueries, GetUserNameReadsTheFirstField) {
+    struct Row {
+        const char* bytes;
+        const char* user;
+    } rows[] = {
+        {"admin:x:0\r\nroot:x:1\r\n", "admin"},
+        {"", ""},
+        {"no colon here\r\n", ""},
+        {":x\r\n", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.bytes);
+        std::string path = File(row.bytes, "passwd");
+        char user[80] = "stale";
+        EXPECT_EQ(_GetUserName(path.c_str(), user), 1);
+        EXPECT_STREQ(user, row.user);
+    }
+    // The colon must lie within the first 79 characters.
+    char user[80] = "stale";
+    std::string path = File(std::string(78, 'u') + ":x\r\n", "passwd");
+    EXPECT_EQ(_GetUserName(path.c_str(), user), 1);
+    EXPECT_EQ(std::string(user), std::string(78, 'u'));
+    path = File(std::string(79, 'u') + ":x\r\n", "passwd");
+    EXPECT_EQ(_GetUserName(path.c_str(), user), 1);
+    EXPECT_STREQ(user, "");
+}
+
+TEST_F(ItemQueries, MissingFileReportsOnItsChannels) {
+    std::string missing = Missing();
+    const std::string line = "Could not open file " + missing + " for reading.\n";
+    char buffer[400] = "untouched";
+    {
+        wextest::StdCapture capture;
+        EXPECT_EQ(FindFileItem(missing.c_str(), "A", nullptr), 0);
+        EXPECT_EQ(GetFileItem(missing.c_str(), "A", buffer), 0);
+        EXPECT_EQ(capture.Err(), line + line);
+        EXPECT_EQ(capture.Out(), "");
+    }
+    EXPECT_STREQ(buffer, "untouched");
+    EXPECT_TRUE(boxes_.Boxes().empty());
+
+    {
+        wextest::StdCapture capture;
+        EXPECT_EQ(GetAllItemNames(missing.c_str(), buffer), 0);
+        EXPECT_EQ(capture.Err(), line);
+    }
+    EXPECT_STREQ(buffer, "");
+    EXPECT_EQ(boxes_.Boxes(), (std::vector<Box>{{missing, "Could not open file"}}));
+
+    boxes_.Clear();
+    std::strcpy(buffer, "untouched");
+    {
+        wextest::StdCapture capture;
+        EXPECT_EQ(_GetUserName(missing.c_str(), buffer), 0);
+        EXPECT_EQ(capture.Err(), "Could not open passwd file " + missing + " for reading.\n");
+    }
+    EXPECT_STREQ(buffer, "untouched");
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(ItemQueries, PercentInThePathIsWrittenLiterally) {
+    std::string missing = scratch_.Path("100%d%s.ini");
+    wextest::StdCapture capture;
+    EXPECT_EQ(GetFileItem(missing.c_str(), "A", nullptr), 0);
+    EXPECT_EQ(capture.Err(), "Could not open file " + missing + " for reading.\n");
+}
+
+TEST_F(ItemQueries, NullArgumentsFailWithoutACrash) {
+    std::string path = File("A = 1\r\n");
+    char buffer[400] = "";
+    EXPECT_EQ(FindFileItem(nullptr, "A", nullptr), 0);
+    EXPECT_EQ(FindFileItem(path.c_str(), nullptr, nullptr), 0);
+    EXPECT_EQ(GetFileItem(nullptr, "A", buffer), 0);
+    EXPECT_EQ(GetFileItem(path.c_str(), nullptr, buffer), 0);
+    EXPECT_EQ(GetAllItemNames(path.c_str(), nullptr), 0);
+    std::strcpy(buffer, "stale");
+    EXPECT_EQ(GetAllItemNames(nullptr, buffer), 0);
+    EXPECT_STREQ(buffer, "");
+    EXPECT_EQ(_GetUserName(nullptr, buffer), 0);
+    EXPECT_EQ(_GetUserName(path.c_str(), nullptr), 0);
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+}  // namespace

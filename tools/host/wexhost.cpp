@@ -1,0 +1,264 @@
+// wexhost: loads Wexlib.dll the way a setup program does and runs a script of
+// export calls, printing each call and its result on one line.
+//
+//   wexhost [--dll PATH] SCRIPT
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "script.h"
+
+namespace {
+
+using wexhost::Argument;
+using wexhost::Statement;
+
+struct ExportInfo {
+    const char* name;
+    int ordinal;
+    int arguments;
+};
+
+// Every export with its ordinal and its number of 32-bit arguments.
+const ExportInfo kExports[] = {
+    {"RunCommand", 1, 2},       {"ServiceExists", 2, 1},   {"ServiceRunning", 3, 1},
+    {"StopService", 4, 1},      {"RemoveService", 5, 1},   {"InstallService", 6, 3},
+    {"BeginService", 7, 1},     {"UnInstallService", 8, 1}, {"SetRegMultiSz", 9, 3},
+    {"Substitute", 10, 3},      {"SetFileItem", 11, 3},    {"AddFileItem", 12, 3},
+    {"DeleteFileItem", 13, 3},  {"FindFileItem", 14, 3},   {"GetAllItemNames", 15, 2},
+    {"SubstituteKeys", 16, 3},  {"MakeKeys", 17, 3},       {"EnumKeys", 18, 3},
+    {"KillProcess", 19, 3},     {"GetPID", 20, 1},         {"StopServer", 21, 2},
+    {"_GetUserName", 22, 2},    {"GetFileItem", 23, 3},    {"RegRemoveValue", 24, 2},
+    {"RegRemovePayComponent", 25, 1}, {"ComputeMerchID", 26, 2}, {"AppendFile", 27, 2},
+    {"SendMsg", 28, 4},         {"URLEncode", 34, 2},
+};
+
+const ExportInfo* FindExport(const std::string& verb) {
+    for (const ExportInfo& e : kExports) {
+        if (verb == e.name) return &e;
+        if (verb[0] == '#' && std::atoi(verb.c_str() + 1) == e.ordinal) return &e;
+    }
+    return nullptr;
+}
+
+using Arg = std::intptr_t;
+typedef int(__stdcall* Export0)();
+typedef int(__stdcall* Export1)(Arg);
+typedef int(__stdcall* Export2)(Arg, Arg);
+typedef int(__stdcall* Export3)(Arg, Arg, Arg);
+typedef int(__stdcall* Export4)(Arg, Arg, Arg, Arg);
+
+int CallExport(FARPROC proc, const std::vector<Arg>& a) {
+    switch (a.size()) {
+    case 0: return reinterpret_cast<Export0>(proc)();
+    case 1: return reinterpret_cast<Export1>(proc)(a[0]);
+    case 2: return reinterpret_cast<Export2>(proc)(a[0], a[1]);
+    case 3: return reinterpret_cast<Export3>(proc)(a[0], a[1], a[2]);
+    default: return reinterpret_cast<Export4>(proc)(a[0], a[1], a[2], a[3]);
+    }
+}
+
+// Shows control characters of a buffer's text so that a result stays on one line.
+std::string Quoted(const char* text) {
+    std::string out = "\"";
+    for (const char* p = text; *p; ++p) {
+        switch (*p) {
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '"': out += "\\\""; break;
+        default: out += *p;
+        }
+    }
+    return out + "\"";
+}
+
+std::string Describe(const Argument& a) {
+    switch (a.kind) {
+    case Argument::Text: return Quoted(a.text.c_str());
+    case Argument::Integer: return std::to_string(a.number);
+    case Argument::Null: return "null";
+    case Argument::Buffer: return "buf";
+    }
+    return "?";
+}
+
+class Host {
+public:
+    explicit Host(HMODULE dll) : dll_(dll) {}
+
+    // Runs one statement; false stops the script.
+    bool Run(const Statement& s, int lineNo) {
+        if (s.verb == "set") {
+            if (s.arguments.size() != 1 || s.arguments[0].kind != Argument::Text) return Fail(lineNo, "set NAME \"text\"");
+            vars_.Set(s.rest, s.arguments[0].text);
+        } else if (s.verb == "echo") {
+            std::printf("%s\n", s.rest.c_str());
+        } else if (s.verb == "show") {
+            if (!OneText(s)) return Fail(lineNo, "show \"path\"");
+            Show(s.arguments[0].text);
+        } else if (s.verb == "mkdir") {
+            if (!OneText(s)) return Fail(lineNo, "mkdir \"path\"");
+            MakeDirectories(s.arguments[0].text);
+        } else if (s.verb == "delete") {
+            if (!OneText(s)) return Fail(lineNo, "delete \"path\"");
+            DeleteFileA(s.arguments[0].text.c_str());
+        } else if (s.verb == "sleep") {
+            if (s.arguments.size() != 1 || s.arguments[0].kind != Argument::Integer) return Fail(lineNo, "sleep MS");
+            Sleep(static_cast<DWORD>(s.arguments[0].number));
+        } else if (s.verb == "expect") {
+            if (s.arguments.size() != 1 || s.arguments[0].kind != Argument::Integer) return Fail(lineNo, "expect N");
+            if (lastResult_ != s.arguments[0].number) {
+                std::printf("line %d: expected %lld, the last call returned %d\n", lineNo, s.arguments[0].number, lastResult_);
+                return false;
+            }
+        } else {
+            return Call(s, lineNo);
+        }
+        return true;
+    }
+
+    const wexhost::Variables& Vars() const { return vars_; }
+
+private:
+    static bool OneText(const Statement& s) { return s.arguments.size() == 1 && s.arguments[0].kind == Argument::Text; }
+
+    static bool Fail(int lineNo, const char* usage) {
+        std::printf("line %d: usage: %s\n", lineNo, usage);
+        return false;
+    }
+
+    bool Call(const Statement& s, int lineNo) {
+        const ExportInfo* info = FindExport(s.verb);
+        if (!info) {
+            std::printf("line %d: no export called %s\n", lineNo, s.verb.c_str());
+            return false;
+        }
+        if (static_cast<int>(s.arguments.size()) != info->arguments) {
+            std::printf("line %d: %s takes %d arguments\n", lineNo, info->name, info->arguments);
+            return false;
+        }
+        FARPROC proc = s.verb[0] == '#' ? GetProcAddress(dll_, MAKEINTRESOURCEA(info->ordinal))
+                                        : GetProcAddress(dll_, info->name);
+        if (!proc) {
+            std::printf("line %d: Wexlib.dll has no export %s\n", lineNo, s.verb.c_str());
+            return false;
+        }
+
+        // Every text goes in a writable copy: some exports change their input.
+        std::vector<std::unique_ptr<char[]>> storage;
+        std::vector<Arg> args;
+        std::vector<const char*> buffers;
+        // Shows how the export was bound: "#23=GetFileItem(" for an ordinal.
+        std::string shown = (s.verb[0] == '#' ? s.verb + "=" : std::string()) + info->name + "(";
+        for (size_t i = 0; i < s.arguments.size(); ++i) {
+            const Argument& a = s.arguments[i];
+            shown += (i ? ", " : "") + Describe(a);
+            switch (a.kind) {
+            case Argument::Text:
+                storage.emplace_back(new char[a.text.size() + 1]);
+                std::memcpy(storage.back().get(), a.text.c_str(), a.text.size() + 1);
+                args.push_back(reinterpret_cast<Arg>(storage.back().get()));
+                break;
+            case Argument::Buffer:
+                storage.emplace_back(new char[a.number]());
+                buffers.push_back(storage.back().get());
+                args.push_back(reinterpret_cast<Arg>(storage.back().get()));
+                break;
+            case Argument::Integer: args.push_back(static_cast<Arg>(a.number)); break;
+            case Argument::Null: args.push_back(0); break;
+            }
+        }
+        shown += ")";
+        // The library writes through the same C runtime streams.
+        std::fflush(stdout);
+        lastResult_ = CallExport(proc, args);
+        std::fflush(stderr);
+        std::printf("%s -> %d", shown.c_str(), lastResult_);
+        for (const char* b : buffers) std::printf(" %s", Quoted(b).c_str());
+        std::printf("\n");
+        std::fflush(stdout);
+        return true;
+    }
+
+    static void Show(const std::string& path) {
+        std::FILE* f = std::fopen(path.c_str(), "r");
+        if (!f) {
+            std::printf("  (%s: missing)\n", path.c_str());
+            return;
+        }
+        std::printf("  --- %s\n", path.c_str());
+        char line[1024];
+        while (std::fgets(line, sizeof line, f)) {
+            size_t n = std::strlen(line);
+            if (n && line[n - 1] == '\n') line[--n] = '\0';
+            std::printf("  | %s\n", line);
+        }
+        std::fclose(f);
+    }
+
+    static void MakeDirectories(const std::string& path) {
+        for (size_t i = 3; i <= path.size(); ++i) {
+            if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+        }
+    }
+
+    HMODULE dll_;
+    wexhost::Variables vars_;
+    int lastResult_ = 0;
+};
+
+int Usage() {
+    std::fprintf(stderr, "usage: wexhost [--dll PATH] SCRIPT\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* dllPath = "Wexlib.dll";
+    const char* scriptPath = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--dll") == 0 && i + 1 < argc) dllPath = argv[++i];
+        else if (argv[i][0] == '-') return Usage();
+        else scriptPath = argv[i];
+    }
+    if (!scriptPath) return Usage();
+
+    std::ifstream script(scriptPath);
+    if (!script) {
+        std::fprintf(stderr, "wexhost: cannot read %s\n", scriptPath);
+        return 2;
+    }
+    HMODULE dll = LoadLibraryA(dllPath);
+    if (!dll) {
+        std::fprintf(stderr, "wexhost: cannot load %s (error %lu)\n", dllPath, GetLastError());
+        return 2;
+    }
+
+    Host host(dll);
+    int status = 0;
+    std::string line;
+    for (int lineNo = 1; std::getline(script, line); ++lineNo) {
+        Statement s;
+        std::string error;
+        if (!wexhost::ParseLine(line, host.Vars(), s, error)) {
+            std::printf("line %d: %s\n", lineNo, error.c_str());
+            status = 1;
+            break;
+        }
+        if (s.verb.empty()) continue;
+        if (!host.Run(s, lineNo)) {
+            status = 1;
+            break;
+        }
+    }
+    FreeLibrary(dll);
+    return status;
+}
