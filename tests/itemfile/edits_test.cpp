@@ -13,6 +13,14 @@
 
 namespace {
 
+struct EditRow {
+    const char* before;
+    const char* name;
+    const char* argument;  // value, filter or replacement
+    int result;
+    const char* after;
+};
+
 using wextest::ReadBytes;
 using wextest::WriteBytes;
 
@@ -31,17 +39,21 @@ protected:
         return path;
     }
 
+    // Each row: a fresh file with the bytes before, one edit, the bytes after.
+    template <class Row, size_t N>
+    void CheckEdits(int(WEXCALL* edit)(const char*, const char*, const char*), const Row (&rows)[N]) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string("before '") + row.before + "', '" + row.name + "', '" +
+                         (row.argument ? row.argument : "(null)") + "'");
+            std::string path = File(row.before);
+            EXPECT_EQ(edit(path.c_str(), row.name, row.argument), row.result);
+            EXPECT_EQ(ReadBytes(path), row.after);
+        }
+    }
+
     wextest::ScratchDir scratch_;
     wextest::BoxRecorder boxes_;
     std::set<std::string> rootBefore_;
-};
-
-struct EditRow {
-    const char* before;
-    const char* name;
-    const char* argument;
-    int result;
-    const char* after;
 };
 
 TEST_F(ItemEdits, SetFileItemRewritesEveryItemLineOrAppends) {
@@ -56,12 +68,7 @@ TEST_F(ItemEdits, SetFileItemRewritesEveryItemLineOrAppends) {
         {"PORT = 80\r\n", "PORT", "", 1, "PORT =\r\n"},
         {"KEY ={\r\nbody = x\r\n}\r\n", "KEY", "{", 1, "KEY ={\r\nbody = x\r\n}\r\n"},
     };
-    for (const EditRow& row : rows) {
-        SCOPED_TRACE(row.before);
-        std::string path = File(row.before);
-        EXPECT_EQ(SetFileItem(path.c_str(), row.name, row.argument), row.result);
-        EXPECT_EQ(ReadBytes(path), row.after);
-    }
+    CheckEdits(SetFileItem, rows);
 }
 
 TEST_F(ItemEdits, DeleteFileItemDropsMatchingItemLinesOnly) {
@@ -74,12 +81,7 @@ TEST_F(ItemEdits, DeleteFileItemDropsMatchingItemLinesOnly) {
         {"K ={\r\nbody\r\n}\r\nX = 1\r\n", "K", nullptr, 1, "body\r\n}\r\nX = 1\r\n"},
         {"OLD_A = 1\r\nA = 1\r\n", "A", "1", 2, ""},
     };
-    for (const EditRow& row : rows) {
-        SCOPED_TRACE(std::string(row.before) + " filter " + (row.argument ? row.argument : "(null)"));
-        std::string path = File(row.before);
-        EXPECT_EQ(DeleteFileItem(path.c_str(), row.name, row.argument), row.result);
-        EXPECT_EQ(ReadBytes(path), row.after);
-    }
+    CheckEdits(DeleteFileItem, rows);
 }
 
 TEST_F(ItemEdits, SubstituteReplacesWithoutRescanning) {
@@ -91,12 +93,7 @@ TEST_F(ItemEdits, SubstituteReplacesWithoutRescanning) {
         {"path=C:\\old\\x\r\nold\r\n", "old", "new%s", 1, "path=C:\\new%s\\x\r\nnew%s\r\n"},
         {"keep\r\n", "keep", "", 1, "\r\n"},
     };
-    for (const EditRow& row : rows) {
-        SCOPED_TRACE(row.before);
-        std::string path = File(row.before);
-        EXPECT_EQ(Substitute(path.c_str(), row.name, row.argument), row.result);
-        EXPECT_EQ(ReadBytes(path), row.after);
-    }
+    CheckEdits(Substitute, rows);
 }
 
 TEST_F(ItemEdits, OverLongLineSurvivesInPieces) {
