@@ -65,6 +65,20 @@ WEXAPI int WEXCALL Substitute(const char *path, const char *search, const char *
 /* Appends the source file's text to the destination (created when missing). */
 WEXAPI int WEXCALL AppendFile(const char *source_path, const char *destination_path);
 
+/* ---- HTTP notification: a form post over a plain socket ----------------- */
+
+/* Posts body (already form-encoded, sent unchanged) as an HTTP/1.0 POST to
+ * path (at most 484 characters) on host (a dotted IPv4 address when it ends in
+ * a digit, else a name to look up) at the decimal port text (its low 16 bits).
+ * Every reply line is shown in a "SendMsg" box and written to standard output.
+ * 1 when the first reply line holds " 200 "; else 0. Writes no caller buffer. */
+WEXAPI int WEXCALL SendMsg(const char *host, const char *port, const char *path, const char *body);
+
+/* out receives text form-encoded: letters, digits and "*-._" kept, a space as
+ * "+", every other byte as "%xx" (lowercase): at most 3 x strlen(text) + 1
+ * bytes. out may be text's own buffer. Always returns 0. */
+WEXAPI int WEXCALL URLEncode(const char *text, char *out);
+
 #ifdef __cplusplus
 }
 #endif

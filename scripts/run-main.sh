@@ -7,7 +7,16 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/build.sh" win32 >/dev/null
 source "$top/scripts/wine-env.sh"
 [ "$WEXLIB_ARCH" = win32 ] || "$top/scripts/build.sh" "$WEXLIB_ARCH" >/dev/null
-trap wex_wine_down EXIT
+# The local HTTP server that SendMsg posts to, stopped on every way out.
+server_pid=""
+stop_form_server() {
+    if [ -n "$server_pid" ]; then
+        kill "$server_pid" 2>/dev/null || true
+        wait "$server_pid" 2>/dev/null || true
+        server_pid=""
+    fi
+}
+trap 'stop_form_server; wex_wine_down' EXIT
 wex_wine_up
 
 echo "Wexlib.dll ($WEXLIB_ARCH build) under $("$WEX_WINE" --version)"
@@ -18,4 +27,27 @@ cp "$top/build/$WEXLIB_ARCH/bin/"*.exe "$top/build/$WEXLIB_ARCH/bin/Wexlib.dll" 
 cp "$top/examples/provision.wex" "$demo/"
 cd "$demo"
 export WEXDEMO='C:\wexdemo'
-"$WEX_WINE" 'C:\wexdemo\bin\wexhost.exe' provision.wex
+
+# formserver answers one POST on 127.0.0.1 and then ends by itself (or after
+# a minute without a client); its port comes back through a file.
+mkdir -p "$demo/http"
+rm -f "$demo/http/port.txt" "$demo/http/requests.log"
+"$WEX_WINE" 'C:\wexdemo\bin\formserver.exe' --port-file 'C:\wexdemo\http\port.txt' \
+    --log 'C:\wexdemo\http\requests.log' --count 1 --idle-ms 60000 \
+    </dev/null >"$demo/http/server.out" 2>&1 &
+server_pid=$!
+for _ in $(seq 300); do
+    [ -s "$demo/http/port.txt" ] && break
+    kill -0 "$server_pid" 2>/dev/null || break
+    sleep 0.1
+done
+if [ ! -s "$demo/http/port.txt" ]; then
+    echo "run-main: the form server did not start:" >&2
+    cat "$demo/http/server.out" >&2
+    exit 1
+fi
+export WEXDEMO_HTTP_PORT=$(tr -d '\r\n' <"$demo/http/port.txt")
+echo "Form server listening on 127.0.0.1:$WEXDEMO_HTTP_PORT"
+
+# Message boxes are confirmed by the host and printed as "[box ...]" lines.
+"$WEX_WINE" 'C:\wexdemo\bin\wexhost.exe' --confirm-boxes provision.wex

@@ -55,7 +55,7 @@ bool ParseLine(const std::string& line, const Variables& vars, Statement& out, s
         out.rest = vars.Expand(rest);
         return true;
     }
-    if (out.verb == "set") {
+    if (out.verb == "set" || out.verb == "keep") {
         size_t nameStart = i;
         while (i < line.size() && !std::isspace((unsigned char)line[i])) ++i;
         out.rest = line.substr(nameStart, i - nameStart);

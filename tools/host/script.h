@@ -2,6 +2,7 @@
 //
 //   # a comment
 //   set NAME "text"              defines ${NAME} for later lines
+//   keep NAME                    defines ${NAME} as the last call's first buffer text
 //   echo text                    prints the text (after ${...} expansion)
 //   show "path"                  prints a text file, one line at a time
 //   mkdir "path"                 creates a directory and its parents

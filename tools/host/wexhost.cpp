@@ -1,7 +1,10 @@
 // wexhost: loads Wexlib.dll the way a setup program does and runs a script of
 // export calls, printing each call and its result on one line.
 //
-//   wexhost [--dll PATH] SCRIPT
+//   wexhost [--dll PATH] [--confirm-boxes] SCRIPT
+//
+// --confirm-boxes prints each message box as "  [box CAPTION] text" and
+// confirms it at once, for runs with nobody at the screen.
 #include <windows.h>
 
 #include <cstdint>
@@ -12,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "boxconfirm.h"
 #include "script.h"
 
 namespace {
@@ -112,6 +116,9 @@ public:
         } else if (s.verb == "sleep") {
             if (s.arguments.size() != 1 || s.arguments[0].kind != Argument::Integer) return Fail(lineNo, "sleep MS");
             Sleep(static_cast<DWORD>(s.arguments[0].number));
+        } else if (s.verb == "keep") {
+            if (s.rest.empty() || !s.arguments.empty()) return Fail(lineNo, "keep NAME");
+            vars_.Set(s.rest, lastBuffer_);
         } else if (s.verb == "expect") {
             if (s.arguments.size() != 1 || s.arguments[0].kind != Argument::Integer) return Fail(lineNo, "expect N");
             if (lastResult_ != s.arguments[0].number) {
@@ -182,6 +189,7 @@ private:
         std::fflush(stderr);
         std::printf("%s -> %d", shown.c_str(), lastResult_);
         for (const char* b : buffers) std::printf(" %s", Quoted(b).c_str());
+        lastBuffer_ = buffers.empty() ? std::string() : std::string(buffers[0]);
         std::printf("\n");
         std::fflush(stdout);
         return true;
@@ -212,10 +220,11 @@ private:
     HMODULE dll_;
     wexhost::Variables vars_;
     int lastResult_ = 0;
+    std::string lastBuffer_;  // the text of the last call's first buffer
 };
 
 int Usage() {
-    std::fprintf(stderr, "usage: wexhost [--dll PATH] SCRIPT\n");
+    std::fprintf(stderr, "usage: wexhost [--dll PATH] [--confirm-boxes] SCRIPT\n");
     return 2;
 }
 
@@ -224,8 +233,10 @@ int Usage() {
 int main(int argc, char** argv) {
     const char* dllPath = "Wexlib.dll";
     const char* scriptPath = nullptr;
+    bool confirmBoxes = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--dll") == 0 && i + 1 < argc) dllPath = argv[++i];
+        else if (std::strcmp(argv[i], "--confirm-boxes") == 0) confirmBoxes = true;
         else if (argv[i][0] == '-') return Usage();
         else scriptPath = argv[i];
     }
@@ -236,6 +247,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "wexhost: cannot read %s\n", scriptPath);
         return 2;
     }
+    std::unique_ptr<wexhost::BoxConfirmer> confirmer;
+    if (confirmBoxes) confirmer = std::make_unique<wexhost::BoxConfirmer>();
     HMODULE dll = LoadLibraryA(dllPath);
     if (!dll) {
         std::fprintf(stderr, "wexhost: cannot load %s (error %lu)\n", dllPath, GetLastError());

@@ -1,0 +1,105 @@
+// The form post client's text rules: how the request is built and sent in
+// pieces, how reply lines are read, the status test, the port text and the
+// form encoding. Free of the platform: the socket calls come in as callables,
+// so the same code runs natively under the sanitizers.
+#pragma once
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+namespace wex::http {
+
+// One call's transfer buffer: each request line while it is formatted and
+// each reply line while it is read (at most 499 bytes and the zero).
+constexpr std::size_t kTransferBufferSize = 500;
+
+// "POST " + path + " HTTP/1.0\n" must fit the transfer buffer.
+constexpr std::size_t kMaxPathLength = kTransferBufferSize - 1 - (sizeof "POST " - 1) - (sizeof " HTTP/1.0\n" - 1);
+
+// The port text read by atoi's rules (leading blanks, a sign, digits up to the
+// first non-digit; no digits give 0), cut to its low 16 bits.
+unsigned short PortFromText(const char* text);
+
+// A host whose last character is a decimal digit is a dotted address and is
+// never looked up by name.
+bool IsDottedHost(const char* host);
+
+// The status test, made on the first reply line only: " 200 " anywhere in it.
+bool IsSuccessStatus(const char* firstLine);
+
+// True when the request line for this path fits the transfer buffer.
+bool PathFits(const char* path);
+
+// Sends all of text through send(const char* bytes, int count) -> int, which
+// returns the bytes sent or 0 / a negative value on failure. Returns the
+// text's length once all of it was sent, or the failing call's result. An
+// empty text sends nothing and returns 0.
+template <class Send>
+int SendAllText(Send&& send, const char* text) {
+    const int length = static_cast<int>(std::strlen(text));
+    for (int sent = 0; sent < length;) {
+        int n = send(text + sent, length - sent);
+        if (n <= 0) return n;
+        sent += n;
+    }
+    return length;
+}
+
+// Sends the request head, the body and a closing "\n", each through
+// SendAllText. Lines end in a single line feed; Content-Length counts the
+// body alone. Only the body's result is looked at: false when the body was
+// not sent in full. The path must fit (PathFits).
+template <class Send>
+bool SendRequest(Send&& send, const char* path, const char* body) {
+    char buffer[kTransferBufferSize];
+    std::snprintf(buffer, sizeof buffer, "POST %s HTTP/1.0\n", path);
+    SendAllText(send, buffer);
+    SendAllText(send, "User-Agent: QuorvelMerchant\n");
+    SendAllText(send, "Content-Type: application/x-www-form-urlencoded\n");
+    const int bodyLength = static_cast<int>(std::strlen(body));
+    std::snprintf(buffer, sizeof buffer, "Content-Length: %d\n", bodyLength);
+    SendAllText(send, buffer);
+    SendAllText(send, "\n");
+    const bool complete = SendAllText(send, body) == bodyLength;
+    if (complete) SendAllText(send, "\n");
+    return complete;
+}
+
+// Reads one reply line into buffer through receive(char& byte) -> int, one
+// byte per call: up to and including a line feed, or size - 1 bytes, or what
+// came before the connection ended. Stores a terminating zero and returns the
+// number of bytes stored (0 at the end of the reply). A failed or ended
+// receive while the C runtime's errno is set reports that number on standard
+// error through perror.
+template <class Receive>
+std::size_t ReadReplyLine(Receive&& receive, char* buffer, std::size_t size) {
+    std::size_t count = 0;
+    while (count < size - 1) {
+        char byte = 0;
+        if (receive(byte) > 0) {
+            buffer[count++] = byte;
+            if (byte == '\n') break;
+        } else {
+            if (errno != 0) {
+                char text[32];
+                std::snprintf(text, sizeof text, "System Error (%d)", errno);
+                std::perror(text);
+            }
+            break;
+        }
+    }
+    buffer[count] = '\0';
+    return count;
+}
+
+// The form encoding of text: letters, digits and "*-._" stay, a space becomes
+// "+", every other byte "%xx" in lowercase hexadecimal. Returns a new
+// zero-terminated copy of 3 x (length + 1) bytes, or null when that much
+// cannot be had.
+std::unique_ptr<char[]> EncodeFormText(std::string_view text);
+
+}  // namespace wex::http

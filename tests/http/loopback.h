@@ -1,0 +1,46 @@
+// A one-connection HTTP server on 127.0.0.1 inside the test process: it
+// records the request bytes and answers with a scripted reply.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace wextest {
+
+class LoopbackServer {
+public:
+    // Listens on a free port. For the first connection: reads the request
+    // head and as many body bytes as its Content-Length says, plus the
+    // closing line feed; sends reply (nothing when it is empty); shuts down
+    // its sending side; then records whatever else arrives until the client
+    // closes. Every wait is bounded, so a faulty client cannot hang the test.
+    explicit LoopbackServer(std::string reply);
+    ~LoopbackServer();
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+    unsigned short Port() const { return port_; }
+    std::string PortText() const { return std::to_string(port_); }
+
+    // Waits for the exchange to end (SendMsg has returned, so a client has
+    // connected by now or never will); every byte the client sent.
+    std::string Request();
+    // Whether a client connected at all (after Request()).
+    bool Connected();
+
+private:
+    static DWORD WINAPI Serve(LPVOID self);
+    void Exchange(SOCKET client);
+
+    std::string reply_;
+    std::string request_;
+    bool connected_ = false;
+    bool started_ = false;
+    volatile LONG stop_ = 0;
+    SOCKET listener_ = INVALID_SOCKET;
+    unsigned short port_ = 0;
+    HANDLE thread_ = nullptr;
+};
+
+}  // namespace wextest
