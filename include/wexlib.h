@@ -65,6 +65,34 @@ WEXAPI int WEXCALL Substitute(const char *path, const char *search, const char *
 /* Appends the source file's text to the destination (created when missing). */
 WEXAPI int WEXCALL AppendFile(const char *source_path, const char *destination_path);
 
+/* ---- Services: the local service control manager ------------------------
+ * No service export writes into a caller's buffer. Failure texts go to the
+ * message buffer (and some into a box captioned "Inside <export>"). The name
+ * may be text that the library itself owns, such as its message buffer. */
+
+/* 1 when the service can be opened for a status query; else 0. */
+WEXAPI int WEXCALL ServiceExists(const char *name);
+
+/* 1 when the service's current state is running; else 0. */
+WEXAPI int WEXCALL ServiceRunning(const char *name);
+
+/* Sends the stop control and polls every 1000 ms (first poll after the first
+ * sleep): 1 once the service is stopped; 0 on failure. */
+WEXAPI int WEXCALL StopService(const char *name);
+
+/* 1 when the manager accepted the deletion. Never stops a running service. */
+WEXAPI int WEXCALL RemoveService(const char *name);
+
+/* Stops and removes an existing service of that name, then creates it afresh
+ * (own process, interactive; display name = name; start type passed on). */
+WEXAPI int WEXCALL InstallService(const char *name, const char *binary_path, int start_type);
+
+/* Starts the service and polls every 1000 ms: 1 once it runs. Silent. */
+WEXAPI int WEXCALL BeginService(const char *name);
+
+/* Stops (when running) and removes the service; 1 whenever the manager opened. */
+WEXAPI int WEXCALL UnInstallService(const char *name);
+
 #ifdef __cplusplus
 }
 #endif
