@@ -93,6 +93,32 @@ WEXAPI int WEXCALL BeginService(const char *name);
 /* Stops (when running) and removes the service; 1 whenever the manager opened. */
 WEXAPI int WEXCALL UnInstallService(const char *name);
 
+/* ---- Registry: keys below HKEY_LOCAL_MACHINE ----------------------------
+ * Paths have no leading "\" and are used unchanged; no export creates a key.
+ * SetRegMultiSz and EnumKeys take paths of at most 287 characters. */
+
+/* 1 when the value was deleted and the key still holds a value; else 0. */
+WEXAPI int WEXCALL RegRemoveValue(const char *subkey, const char *value_name);
+
+/* Deletes "Components_Payment" of the store's components key
+ * (SOFTWARE\Microsoft\MerchantServer\Stores\<store>\Components); when it
+ * was the last value, asks for the store's key to be deleted. 1 when other
+ * values remain or the store's key was deleted. Store names of at most 203
+ * characters. */
+WEXAPI int WEXCALL RegRemovePayComponent(const char *store);
+
+/* Writes the REG_MULTI_SZ value from the "+"-separated list (at most ten
+ * pieces are stored; from the tenth on a box says so). The list is split in
+ * place: each "+" that ends a piece becomes a zero byte, so list must be
+ * writable. The pieces with their zeros may take at most 394 bytes. */
+WEXAPI int WEXCALL SetRegMultiSz(const char *subkey, const char *value_name, char *list);
+
+/* Writes the name of subkey number index (at most 255 characters and the
+ * zero: name must hold 256 bytes) and returns 1; 0 and empty text when there
+ * is none. The key stays open between calls: an index other than 0 goes on in
+ * the key already open, whatever subkey says (which may then be null). */
+WEXAPI int WEXCALL EnumKeys(const char *subkey, int index, char *name);
+
 #ifdef __cplusplus
 }
 #endif
