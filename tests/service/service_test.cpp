@@ -193,6 +193,16 @@ TEST_F(Services, StartPendingIsNotRunning) {
     EXPECT_EQ(ServiceRunning(name.c_str()), 0);
 }
 
+// Counts the status queries and passes them on unchanged.
+class CountingStatus : public wex::service::Platform {
+public:
+    BOOL QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) override {
+        ++queries;
+        return Platform::QueryStatus(service, status);
+    }
+    int queries = 0;
+};
+
 TEST_F(Services, StopServiceWaitsInOneSecondPolls) {
     struct Row {
         const char* arguments;  // nullptr: no such service
@@ -202,14 +212,16 @@ TEST_F(Services, StopServiceWaitsInOneSecondPolls) {
         bool box;
         DWORD minimumMs;
         DWORD finalState;
+        int queries;  // status queries of the stop wait, one a second
     } const rows[] = {
         // The first test only after the first sleep, even for a prompt stop.
-        {"prompt", true, 1, kPrevious, false, 1000, SERVICE_STOPPED},
+        {"prompt", true, 1, kPrevious, false, 1000, SERVICE_STOPPED, 1},
         // Polls at 1, 2 and 3 seconds: pending, pending, stopped.
-        {"slowstop 2500", true, 1, kPrevious, false, 3000, SERVICE_STOPPED},
-        {"stopback 1500", true, 0, "QueryServiceStatus failed: ", false, 2000, SERVICE_RUNNING},
-        {"prompt", false, 0, "ControlService failed: 1062", false, 0, SERVICE_STOPPED},
-        {nullptr, false, 0, "OpenService failed -->%s<--: 1060", true, 0, 0},
+        {"slowstop 2500", true, 1, kPrevious, false, 3000, SERVICE_STOPPED, 3},
+        // Pending at 1 second, running again at 2.
+        {"stopback 1500", true, 0, "QueryServiceStatus failed: ", false, 2000, SERVICE_RUNNING, 2},
+        {"prompt", false, 0, "ControlService failed: 1062", false, 0, SERVICE_STOPPED, 0},
+        {nullptr, false, 0, "OpenService failed -->%s<--: 1060", true, 0, 0, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.arguments ? row.arguments : "(missing)");
@@ -218,9 +230,13 @@ TEST_F(Services, StopServiceWaitsInOneSecondPolls) {
         std::string name = !row.arguments ? NewName() : row.start ? Running(row.arguments) : Install(row.arguments);
         DWORD pid = StateOf(name).pid;
 
+        CountingStatus counting;
+        wex::service::SetPlatform(&counting);
         DWORD since = GetTickCount();
         EXPECT_EQ(StopService(name.c_str()), row.result);
         DWORD elapsed = Elapsed(since);
+        wex::service::SetPlatform(nullptr);
+        EXPECT_EQ(counting.queries, row.queries);
 
         std::string text = row.text;
         if (size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, name);
@@ -410,6 +426,38 @@ TEST_F(Services, UnInstallServiceReturnsOneWhateverTheNestedCallsDid) {
     std::string text = "DeleteService failed -->" + stubborn + "<--: 1072";
     std::vector<Box> expected = {{"Inside RemoveService", text}};
     EXPECT_EQ(boxes_.Boxes(), expected);
+}
+
+// A status query that fails leaves the record unset; under Wine the query of
+// an open service does not fail, so the failure comes through the seam.
+class FailingStatus : public wex::service::Platform {
+public:
+    BOOL QueryStatus(SC_HANDLE, SERVICE_STATUS* status) override {
+        status->dwCurrentState = SERVICE_RUNNING;  // what an unset record might hold
+        ++queries;
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    int queries = 0;
+};
+
+TEST_F(Services, FailedStatusQueryEndsWithZero) {
+    std::string running = Running("prompt");
+    std::string stopped = Install("prompt");
+    FailingStatus failing;
+    wex::service::SetPlatform(&failing);
+
+    EXPECT_EQ(ServiceRunning(running.c_str()), 0);
+    EXPECT_EQ(Buffer(), kPrevious);
+
+    EXPECT_EQ(BeginService(stopped.c_str()), 0);
+    EXPECT_EQ(Buffer(), kPrevious);
+    EXPECT_EQ(failing.queries, 2) << "one for ServiceRunning, one poll of the start wait";
+
+    EXPECT_EQ(StopService(running.c_str()), 0);
+    EXPECT_EQ(Buffer(), "QueryServiceStatus failed: 6");
+    EXPECT_EQ(failing.queries, 3);
+    EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
 // On Windows a user without administrator rights cannot open the manager
