@@ -7,6 +7,7 @@
 
 #include "frame/diagnostics.h"
 #include "frame/winhandles.h"
+#include "registry/multisz.h"
 
 namespace wex::registry {
 namespace {
@@ -17,8 +18,6 @@ BYTE g_multiSz[kMultiSzBufferSize];
 HKEY g_enumKey = nullptr;
 
 constexpr DWORD kNameBufferSize = 256;
-// Zero bytes written after the last piece; two of them belong to the value.
-constexpr std::size_t kClosingZeros = 6;
 const char kMultiSzCaption[] = "Inside SetRegMultiSz";
 
 // Copies a subkey path into the path buffer; false when it would not fit.
@@ -42,22 +41,6 @@ bool ValuesRemain(HKEY key) {
     DWORD size = kNameBufferSize;
     LONG code = RegEnumValueA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr);
     return code == ERROR_SUCCESS || code == ERROR_MORE_DATA;
-}
-
-// The bytes the list's pieces take with their zeros, as the split below
-// will store them (at most MAX_STRINGS pieces), without touching the list.
-std::size_t PiecesSize(const char* list) {
-    std::size_t total = 0;
-    int count = 0;
-    for (const char* p = list; *p && count < MAX_STRINGS;) {
-        p += std::strspn(p, "+");
-        std::size_t length = std::strcspn(p, "+");
-        if (length == 0) break;
-        total += length + 1;
-        ++count;
-        p += length;
-    }
-    return total;
 }
 
 void CloseEnumeration() {
@@ -111,24 +94,11 @@ int SetMultiSz(const char* subkey, const char* valueName, char* list) {
         return 0;
     }
     // A list whose pieces would not fit is refused before it is split.
-    if (PiecesSize(list) + kClosingZeros > kMultiSzBufferSize) return 0;
+    MultiSz assembled;
+    if (!BuildMultiSz(list, g_multiSz, sizeof g_multiSz, assembled)) return 0;
+    if (assembled.reachedLimit) ShowBox("Internal error. Increase value of MAX_STRINGS.", kMultiSzCaption);
 
-    std::size_t total = 0;
-    int count = 0;
-    for (char* piece = std::strtok(list, "+"); piece;) {
-        std::size_t length = static_cast<std::size_t>(lstrlenA(piece));
-        std::memcpy(g_multiSz + total, piece, length + 1);
-        total += length + 1;
-        ++count;
-        piece = std::strtok(nullptr, "+");
-        if (count == MAX_STRINGS) {
-            ShowBox("Internal error. Increase value of MAX_STRINGS.", kMultiSzCaption);
-            break;
-        }
-    }
-    std::memset(g_multiSz + total, 0, kClosingZeros);
-
-    code = RegSetValueExA(key.Get(), valueName, 0, REG_MULTI_SZ, g_multiSz, static_cast<DWORD>(total + 2));
+    code = RegSetValueExA(key.Get(), valueName, 0, REG_MULTI_SZ, g_multiSz, static_cast<DWORD>(assembled.dataSize));
     if (code != ERROR_SUCCESS) {
         SetMessageText("RegSetValueEx:-->%d<--", static_cast<int>(code));
         ShowMessageBuffer(kMultiSzCaption);

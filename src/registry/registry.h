@@ -14,8 +14,6 @@ constexpr std::size_t kMultiSzBufferSize = 400;
 // The components path is formatted in 256 bytes; its fixed text takes 52.
 constexpr std::size_t kComponentsPathSize = 256;
 constexpr std::size_t kMaxStoreName = kComponentsPathSize - 53;  // 203
-// SetMultiSz stores at most this many pieces of its list.
-constexpr int MAX_STRINGS = 10;
 
 constexpr char kStoresPath[] = "SOFTWARE\\Microsoft\\MerchantServer\\Stores";
 constexpr char kComponentsPathFormat[] = "SOFTWARE\\Microsoft\\MerchantServer\\Stores\\%s\\Components";
