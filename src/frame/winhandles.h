@@ -1,0 +1,24 @@
+// Traits for the Win32 handle kinds the exports open, for Unique<Traits>.
+#pragma once
+
+#include <windows.h>
+
+#include "frame/unique.h"
+
+namespace wex {
+
+struct ServiceHandleTraits {
+    using Handle = SC_HANDLE;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { CloseServiceHandle(h); }
+};
+using UniqueServiceHandle = Unique<ServiceHandleTraits>;
+
+struct RegKeyTraits {
+    using Handle = HKEY;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { RegCloseKey(h); }
+};
+using UniqueRegKey = Unique<RegKeyTraits>;
+
+}  // namespace wex
