@@ -1,4 +1,4 @@
-// Traits for the Win32 handle kinds the exports open, for Unique<Traits>.
+// Owning wrappers for the Win32 handle kinds the exports open (see unique.h).
 #pragma once
 
 #include <windows.h>
@@ -20,5 +20,13 @@ struct RegKeyTraits {
     static void Close(Handle h) noexcept { RegCloseKey(h); }
 };
 using UniqueRegKey = Unique<RegKeyTraits>;
+
+// Kernel handles whose empty value is NULL (process, thread, event).
+struct HandleTraits {
+    using Handle = HANDLE;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { CloseHandle(h); }
+};
+using UniqueHandle = Unique<HandleTraits>;
 
 }  // namespace wex
