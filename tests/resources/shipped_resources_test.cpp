@@ -27,18 +27,22 @@ std::map<std::string, unsigned long> Leaves(const std::string& dump) {
     std::map<std::string, unsigned long> leaves;
     std::regex entry(R"(Entry: (?:ID: 0x([0-9a-fA-F]+)|name: \[[^\]]*\]: (\S+)), Value)");
     std::regex leaf(R"(Leaf: Addr: 0x[0-9a-fA-F]+, Size: 0x([0-9a-fA-F]+))");
+    // An entry's level in the tree shows in its indentation: "018   Entry"
+    // for a type, two more blanks for a name, two more for a language.
     std::string path[3];
-    int depth = 0;
     for (size_t begin = 0, end; begin < dump.size(); begin = end + 1) {
         end = dump.find('\n', begin);
         if (end == std::string::npos) end = dump.size();
         std::string line = dump.substr(begin, end - begin);
         std::smatch m;
-        if (line.find("Type Table:") != std::string::npos) depth = 0;
-        else if (line.find("Name Table:") != std::string::npos) depth = 1;
-        else if (line.find("Language Table:") != std::string::npos) depth = 2;
-        else if (std::regex_search(line, m, entry)) path[depth] = m[1].matched ? std::to_string(std::stoul(m[1], nullptr, 16)) : std::string(m[2]);
-        else if (std::regex_search(line, m, leaf)) leaves[path[0] + "/" + path[1] + "/" + path[2]] = std::stoul(m[1], nullptr, 16);
+        if (std::regex_search(line, m, entry)) {
+            size_t blanks = line.find("Entry") - line.find(' ');
+            size_t depth = (blanks - 3) / 2;
+            if (blanks < 3 || depth > 2) continue;
+            path[depth] = m[1].matched ? std::to_string(std::stoul(m[1], nullptr, 16)) : std::string(m[2]);
+        } else if (std::regex_search(line, m, leaf)) {
+            leaves[path[0] + "/" + path[1] + "/" + path[2]] = std::stoul(m[1], nullptr, 16);
+        }
     }
     return leaves;
 }
