@@ -16,7 +16,7 @@ struct Session {
     const DialogShow* how = nullptr;
     DialogOutcome* outcome = nullptr;
     bool hasPicture = false;
-    PictureSpec picture;
+    PictureSpecifier picture;
 };
 
 Session* SessionOf(HWND dialog) { return reinterpret_cast<Session*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
@@ -33,7 +33,7 @@ BOOL CALLBACK FillControl(HWND control, LPARAM data) {
     ++s.outcome->controls;
     int id = GetDlgCtrlID(control);
     std::string text = TextOf(control);
-    if (id == kPictureId && ParsePictureSpec(text.c_str(), s.picture)) {
+    if (id == kPictureId && ParsePictureSpecifier(text.c_str(), s.picture)) {
         // The specifier names a picture of the host's; this host paints its
         // background colours in its place.
         s.hasPicture = true;
@@ -114,7 +114,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 }  // namespace
 
-bool ParsePictureSpec(const char* text, PictureSpec& out) {
+bool ParsePictureSpecifier(const char* text, PictureSpecifier& out) {
     int id = 0, a = 0, b = 0, r1 = 0, g1 = 0, b1 = 0, r2 = 0, g2 = 0, b2 = 0, used = 0;
     if (std::sscanf(text, "@%d;%d;%d;%d,%d,%d;%d,%d,%d%n", &id, &a, &b, &r1, &g1, &b1, &r2, &g2, &b2, &used) != 9 ||
         text[used] != '\0') {

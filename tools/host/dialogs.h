@@ -29,11 +29,11 @@ DialogOutcome ShowDialogTemplate(HMODULE dll, const std::string& name, const Dia
 
 // The picture specifier of control 1200: "@id;a;b;r,g,b;r,g,b", a picture id
 // and the two colours of its background. False for any other text.
-struct PictureSpec {
+struct PictureSpecifier {
     int pictureId = 0;
     COLORREF top = 0, bottom = 0;
 };
-bool ParsePictureSpec(const char* text, PictureSpec& out);
+bool ParsePictureSpecifier(const char* text, PictureSpecifier& out);
 
 // text with every "%p" replaced by product.
 std::string FillPlaceholders(const std::string& text, const std::string& product);
