@@ -163,6 +163,17 @@ WEXAPI int WEXCALL ComputeMerchID(char *name, char *identifier);
  * and does not wait for it. 1 when the process was created; 0 after the
  * "StartProcess" message box when it was not. Writes nothing. */
 WEXAPI int WEXCALL RunCommand(const char *command_line, const char *working_dir);
+/* ---- Dialog templates and version block (resources, no exports) -------- */
+
+/* The module holds nine classic dialog templates, type RT_DIALOG, language
+ * 1033, named ISU_ASKOPTION, ISU_FINISH, ISU_MULEDIT, ISU_PASSWORD,
+ * ISU_SELECT, ISU_SELECTMUL, ISU_SHOWEDIT4, ISU_SHOWFOLDER and ISU_SHOWINFO,
+ * and version block 1. The host shows a template with its own dialog
+ * procedure; control 1200's text is a picture specifier and "%p" in a text
+ * stands for the product name, both for the host to fill in. Control ids:
+ * 1 next (or OK), 2 hidden, 9 cancel, 12 back, 100/101 select/clear all,
+ * 301-304 edit fields, 401 list, 501-506 check boxes, 710-712 texts,
+ * 719-722 field labels, 1200 picture, 1300 separator line. */
 
 #ifdef __cplusplus
 }

@@ -46,6 +46,9 @@ void BoxConfirmer::Consider(HWND hwnd) {
     char cls[16] = "";
     GetClassNameA(hwnd, cls, sizeof cls);
     if (lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(hwnd)) return;
+    // Only a message box has the 0xFFFF text control; the dialog templates
+    // that the host shows itself are dialogs of the same class.
+    if (!GetDlgItem(hwnd, 0xFFFF)) return;
 
     char caption[256] = "";
     char text[2048] = "";

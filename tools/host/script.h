@@ -11,6 +11,9 @@
 //   regdelete "subkey"           deletes a key below HKLM with its subkeys
 //   sleep 1500                   waits that many milliseconds
 //   expect 1                     stops the script unless the last call returned 1
+//   dialog "NAME" 500 ["product"]  shows the DLL's dialog template NAME for 500 ms
+//                                (the product name fills each "%p"); the result is
+//                                the end code, -1 when the template cannot be shown
 //   Export arg arg ...           calls an export bound by name
 //   #14 arg arg ...              calls the export at ordinal 14
 //

@@ -1,10 +1,15 @@
 // wexhost: loads Wexlib.dll the way a setup program does and runs a script of
-// export calls, printing each call and its result on one line.
+// export calls, printing each call and its result on one line, or shows one of
+// the DLL's dialog templates.
 //
 //   wexhost [--dll PATH] [--confirm-boxes] SCRIPT
+//   wexhost [--dll PATH] --dialog NAME [--product TEXT] [--close-after MS]
 //
 // --confirm-boxes prints each message box as "  [box CAPTION] text" and
 // confirms it at once, for runs with nobody at the screen.
+// --dialog prints "shown NAME x y width height" (its window on the screen) once
+// the dialog is visible, and "dialog NAME -> CODE" when it ends: the id of the
+// button that ended it, 0 after --close-after.
 #include <windows.h>
 
 #include <cstdint>
@@ -16,6 +21,7 @@
 #include <vector>
 
 #include "boxconfirm.h"
+#include "dialogs.h"
 #include "script.h"
 
 namespace {
@@ -129,6 +135,8 @@ public:
         } else if (s.verb == "keep") {
             if (s.rest.empty() || !s.arguments.empty()) return Fail(lineNo, "keep NAME");
             vars_.Set(s.rest, lastBuffer_);
+        } else if (s.verb == "dialog") {
+            return Dialog(s, lineNo);
         } else if (s.verb == "expect") {
             if (s.arguments.size() != 1 || s.arguments[0].kind != Argument::Integer) return Fail(lineNo, "expect N");
             if (lastResult_ != s.arguments[0].number) {
@@ -205,6 +213,30 @@ private:
         return true;
     }
 
+    // dialog "NAME" MS ["product"]: shows the template for MS milliseconds and
+    // prints its caption, its number of controls and what the host filled in.
+    bool Dialog(const Statement& s, int lineNo) {
+        const auto& a = s.arguments;
+        if (a.size() < 2 || a.size() > 3 || a[0].kind != Argument::Text || a[1].kind != Argument::Integer ||
+            a[1].number <= 0 || (a.size() == 3 && a[2].kind != Argument::Text)) {
+            return Fail(lineNo, "dialog \"NAME\" MS [\"product\"]");
+        }
+        wexhost::DialogShow how;
+        how.closeAfterMs = static_cast<unsigned>(a[1].number);
+        if (a.size() == 3) how.product = a[2].text;
+        wexhost::DialogOutcome shown = wexhost::ShowDialogTemplate(dll_, a[0].text, how);
+        lastResult_ = static_cast<int>(shown.result);
+        if (shown.result == -1) {
+            std::printf("dialog %s -> -1 (%s)\n", Quoted(a[0].text.c_str()).c_str(), shown.error.c_str());
+            return true;
+        }
+        std::printf("dialog %s -> %d %s, %d controls\n", Quoted(a[0].text.c_str()).c_str(), lastResult_,
+                    Quoted(shown.caption.c_str()).c_str(), shown.controls);
+        for (const std::string& f : shown.filled) std::printf("  filled %s\n", Quoted(f.c_str()).c_str());
+        std::fflush(stdout);
+        return true;
+    }
+
     static void Show(const std::string& path) {
         std::FILE* f = std::fopen(path.c_str(), "r");
         if (!f) {
@@ -234,8 +266,20 @@ private:
 };
 
 int Usage() {
-    std::fprintf(stderr, "usage: wexhost [--dll PATH] [--confirm-boxes] SCRIPT\n");
+    std::fprintf(stderr,
+                 "usage: wexhost [--dll PATH] [--confirm-boxes] SCRIPT\n"
+                 "       wexhost [--dll PATH] --dialog NAME [--product TEXT] [--close-after MS]\n");
     return 2;
+}
+
+int ShowOneDialog(HMODULE dll, const char* name, const wexhost::DialogShow& how) {
+    wexhost::DialogOutcome shown = wexhost::ShowDialogTemplate(dll, name, how);
+    if (shown.result == -1) {
+        std::fprintf(stderr, "wexhost: %s\n", shown.error.c_str());
+        return 1;
+    }
+    std::printf("dialog %s -> %d\n", name, static_cast<int>(shown.result));
+    return 0;
 }
 
 }  // namespace
@@ -244,13 +288,29 @@ int main(int argc, char** argv) {
     const char* dllPath = "Wexlib.dll";
     const char* scriptPath = nullptr;
     bool confirmBoxes = false;
+    const char* dialog = nullptr;
+    wexhost::DialogShow how;
+    how.announce = true;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--dll") == 0 && i + 1 < argc) dllPath = argv[++i];
         else if (std::strcmp(argv[i], "--confirm-boxes") == 0) confirmBoxes = true;
+        else if (std::strcmp(argv[i], "--dialog") == 0 && i + 1 < argc) dialog = argv[++i];
+        else if (std::strcmp(argv[i], "--product") == 0 && i + 1 < argc) how.product = argv[++i];
+        else if (std::strcmp(argv[i], "--close-after") == 0 && i + 1 < argc) how.closeAfterMs = std::atoi(argv[++i]);
         else if (argv[i][0] == '-') return Usage();
         else scriptPath = argv[i];
     }
-    if (!scriptPath) return Usage();
+    if (!scriptPath == !dialog) return Usage();
+    if (dialog) {
+        HMODULE dll = LoadLibraryA(dllPath);
+        if (!dll) {
+            std::fprintf(stderr, "wexhost: cannot load %s (error %lu)\n", dllPath, GetLastError());
+            return 2;
+        }
+        int status = ShowOneDialog(dll, dialog, how);
+        FreeLibrary(dll);
+        return status;
+    }
 
     std::ifstream script(scriptPath);
     if (!script) {
