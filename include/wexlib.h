@@ -65,6 +65,24 @@ WEXAPI int WEXCALL Substitute(const char *path, const char *search, const char *
 /* Appends the source file's text to the destination (created when missing). */
 WEXAPI int WEXCALL AppendFile(const char *source_path, const char *destination_path);
 
+/* ---- Processes: find running processes by pattern and end them ----------
+ * A pattern is matched, without regard to the case of a to z, against a
+ * process's name without extension, its name ("notepad.exe") and the title of
+ * its top-level window: "*" any run, "?" one character, "[a-m]" a class.
+ * Patterns longer than 79 characters match nothing. The calling process and
+ * processes whose window title contains "kill" never match. Progress lines go
+ * to standard output. No output buffers. */
+
+/* process_id not 0: terminates that process (exit code 1); the pattern is
+ * then only checked for null. Otherwise every matching process is asked to
+ * close its window (force 0, when it has one) or terminated. 1 when the last
+ * process acted on was ended or asked to close; 0 when none matched. */
+WEXAPI int WEXCALL KillProcess(const char *task_pattern, int process_id, int force);
+
+/* The id of the first matching process, 0 when none matches (-2 stands for
+ * a process whose id reads 0). */
+WEXAPI int WEXCALL GetPID(const char *task_pattern);
+
 #ifdef __cplusplus
 }
 #endif
