@@ -39,8 +39,9 @@ std::size_t SnapshotTasks(TaskRecord* tasks, std::size_t capacity);
 std::size_t BuildTaskList(TaskRecord* tasks, std::size_t capacity,
                           PerfRegistry& registry = SystemRegistry());
 
-// Gives each listed task the last of its top-level windows (input-method
-// helper windows aside) and the first non-empty title among them.
+// Gives each listed task the last of its top-level windows in enumeration
+// order (input-method helper windows aside) and the last non-empty title
+// among them: an untitled window never erases a title.
 void WindowPass(TaskRecord* tasks, std::size_t count);
 
 // Enables the debug privilege in the calling process; 1 on success, else 0

@@ -28,9 +28,5 @@ struct TaskRecord {
     char windowTitle[kWindowTitleSize];
 };
 
-// The process name of a task from its instance (or executable base) name:
-// the name followed by ".exe" when it has at most 75 characters, else empty.
-void SetProcessName(TaskRecord& task, const char* instanceName);
-
 }  // namespace process
 }  // namespace wex
