@@ -65,6 +65,59 @@ WEXAPI int WEXCALL Substitute(const char *path, const char *search, const char *
 /* Appends the source file's text to the destination (created when missing). */
 WEXAPI int WEXCALL AppendFile(const char *source_path, const char *destination_path);
 
+/* ---- Services: the local service control manager ------------------------
+ * No service export writes into a caller's buffer. Failure texts go to the
+ * message buffer (and some into a box captioned "Inside <export>"). The name
+ * may be text that the library itself owns, such as its message buffer. */
+
+/* 1 when the service can be opened for a status query; else 0. */
+WEXAPI int WEXCALL ServiceExists(const char *name);
+
+/* 1 when the service's current state is running; else 0. */
+WEXAPI int WEXCALL ServiceRunning(const char *name);
+
+/* Sends the stop control and polls every 1000 ms (first poll after the first
+ * sleep): 1 once the service is stopped; 0 on failure. */
+WEXAPI int WEXCALL StopService(const char *name);
+
+/* 1 when the manager accepted the deletion. Never stops a running service. */
+WEXAPI int WEXCALL RemoveService(const char *name);
+
+/* Stops and removes an existing service of that name, then creates it afresh
+ * (own process, interactive; display name = name; start type passed on). */
+WEXAPI int WEXCALL InstallService(const char *name, const char *binary_path, int start_type);
+
+/* Starts the service and polls every 1000 ms: 1 once it runs. Silent. */
+WEXAPI int WEXCALL BeginService(const char *name);
+
+/* Stops (when running) and removes the service; 1 whenever the manager opened. */
+WEXAPI int WEXCALL UnInstallService(const char *name);
+
+/* ---- Registry: keys below HKEY_LOCAL_MACHINE ----------------------------
+ * Paths have no leading "\" and are used unchanged; no export creates a key.
+ * SetRegMultiSz and EnumKeys take paths of at most 287 characters. */
+
+/* 1 when the value was deleted and the key still holds a value; else 0. */
+WEXAPI int WEXCALL RegRemoveValue(const char *subkey, const char *value_name);
+
+/* Deletes "Components_Payment" of the store's components key
+ * (SOFTWARE\Microsoft\MerchantServer\Stores\<store>\Components); when it
+ * was the last value, asks for the store's key to be deleted. 1 when other
+ * values remain or the store's key was deleted. Store names of at most 203
+ * characters. */
+WEXAPI int WEXCALL RegRemovePayComponent(const char *store);
+
+/* Writes the REG_MULTI_SZ value from the "+"-separated list (at most ten
+ * pieces are stored; from the tenth on a box says so). The list is split in
+ * place: each "+" that ends a piece becomes a zero byte, so list must be
+ * writable. The pieces with their zeros may take at most 394 bytes. */
+WEXAPI int WEXCALL SetRegMultiSz(const char *subkey, const char *value_name, char *list);
+
+/* Writes the name of subkey number index (at most 255 characters and the
+ * zero: name must hold 256 bytes) and returns 1; 0 and empty text when there
+ * is none. The key stays open between calls: an index other than 0 goes on in
+ * the key already open, whatever subkey says (which may then be null). */
+WEXAPI int WEXCALL EnumKeys(const char *subkey, int index, char *name);
 /* ---- Processes: find running processes by pattern and end them ----------
  * A pattern is matched, without regard to the case of a to z, against a
  * process's name without extension, its name ("notepad.exe") and the title of

@@ -1,4 +1,4 @@
-// Owning wrappers for Win32 handle kinds (see unique.h).
+// Traits for the Win32 handle kinds the exports open, for Unique<Traits>.
 #pragma once
 
 #include <windows.h>
@@ -6,6 +6,20 @@
 #include "frame/unique.h"
 
 namespace wex {
+
+struct ServiceHandleTraits {
+    using Handle = SC_HANDLE;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { CloseServiceHandle(h); }
+};
+using UniqueServiceHandle = Unique<ServiceHandleTraits>;
+
+struct RegKeyTraits {
+    using Handle = HKEY;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { RegCloseKey(h); }
+};
+using UniqueRegKey = Unique<RegKeyTraits>;
 
 // Kernel handles whose empty value is NULL (process, thread, event).
 struct HandleTraits {

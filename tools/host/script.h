@@ -6,6 +6,8 @@
 //   show "path"                  prints a text file, one line at a time
 //   mkdir "path"                 creates a directory and its parents
 //   delete "path"                deletes a file when it exists
+//   regkey "subkey"              creates a key below HKEY_LOCAL_MACHINE
+//   regdelete "subkey"           deletes a key below HKLM with its subkeys
 //   sleep 1500                   waits that many milliseconds
 //   expect 1                     stops the script unless the last call returned 1
 //   Export arg arg ...           calls an export bound by name

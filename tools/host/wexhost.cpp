@@ -109,6 +109,16 @@ public:
         } else if (s.verb == "delete") {
             if (!OneText(s)) return Fail(lineNo, "delete \"path\"");
             DeleteFileA(s.arguments[0].text.c_str());
+        } else if (s.verb == "regkey") {
+            if (!OneText(s)) return Fail(lineNo, "regkey \"HKLM subkey\"");
+            HKEY key = nullptr;
+            if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, s.arguments[0].text.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, &key, nullptr) == ERROR_SUCCESS)
+                RegCloseKey(key);
+        } else if (s.verb == "regdelete") {
+            if (!OneText(s)) return Fail(lineNo, "regdelete \"HKLM subkey\"");
+            RegDeleteTreeA(HKEY_LOCAL_MACHINE, s.arguments[0].text.c_str());
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, s.arguments[0].text.c_str());
         } else if (s.verb == "sleep") {
             if (s.arguments.size() != 1 || s.arguments[0].kind != Argument::Integer) return Fail(lineNo, "sleep MS");
             Sleep(static_cast<DWORD>(s.arguments[0].number));

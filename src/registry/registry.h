@@ -1,0 +1,36 @@
+// Registry edits below HKEY_LOCAL_MACHINE. Every key an operation opens is
+// closed before it returns, except the enumeration key that EnumerateKeys
+// keeps open from one call to the next.
+#pragma once
+
+#include <cstddef>
+
+namespace wex::registry {
+
+// Process-wide buffers: the subkey path copied by SetMultiSz and
+// EnumerateKeys (so at most 287 characters), and the assembled multi-string.
+constexpr std::size_t kPathBufferSize = 288;
+constexpr std::size_t kMultiSzBufferSize = 400;
+// The components path is formatted in 256 bytes; its fixed text takes 52.
+constexpr std::size_t kComponentsPathSize = 256;
+constexpr std::size_t kMaxStoreName = kComponentsPathSize - 53;  // 203
+
+constexpr char kStoresPath[] = "SOFTWARE\\Microsoft\\MerchantServer\\Stores";
+constexpr char kComponentsPathFormat[] = "SOFTWARE\\Microsoft\\MerchantServer\\Stores\\%s\\Components";
+constexpr char kPaymentValue[] = "Components_Payment";
+
+// 1 when the value was deleted and the key still holds a value.
+int RemoveValue(const char* subkey, const char* valueName);
+// Deletes one subkey (no walk through its own subkeys). 1 when deleted.
+int RegRemoveSubkey(const char* parent, const char* name);
+// Deletes the store's "Components_Payment"; when that was the last value of
+// the components key, asks for the store's key to be deleted.
+int RemovePayComponent(const char* store);
+// Writes a REG_MULTI_SZ value from a "+"-separated list, splitting the list
+// text in place.
+int SetMultiSz(const char* subkey, const char* valueName, char* list);
+// Delivers the name of subkey number index (at most 255 characters and the
+// zero into name), keeping the key open for the next index.
+int EnumerateKeys(const char* subkey, int index, char* name);
+
+}  // namespace wex::registry

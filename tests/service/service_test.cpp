@@ -1,0 +1,505 @@
+// The service exports against Wine's real service manager, driving the test
+// service program (tools/testservice) in each of its modes. Every service a
+// test creates has a name of its own and is removed, its process ended, when
+// the test ends, whatever happened.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "boxes.h"
+#include "frame/diagnostics.h"
+#include "frame/export.h"
+#include "service/service.h"
+
+namespace {
+
+using wextest::Box;
+
+const char kPrevious[] = "previous text";
+
+std::string ExeDirectory() {
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string path = exe;
+    return path.substr(0, path.rfind('\\') + 1);
+}
+
+std::string ServiceCommand(const std::string& arguments) {
+    return "\"" + ExeDirectory() + "testservice.exe\" " + arguments;
+}
+
+// The service's process id as the manager reports it, 0 when none.
+DWORD ServiceProcessId(SC_HANDLE service) {
+    SERVICE_STATUS_PROCESS status{};
+    DWORD needed = 0;
+    if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
+                              &needed))
+        return 0;
+    return status.dwProcessId;
+}
+
+bool ProcessAlive(DWORD pid) {
+    if (pid == 0) return false;
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process) return false;
+    bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return alive;
+}
+
+struct ServiceState {
+    bool present = false;
+    DWORD state = 0;
+    DWORD pid = 0;
+};
+
+ServiceState StateOf(const std::string& name) {
+    ServiceState result;
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (!manager) return result;
+    if (SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS)) {
+        SERVICE_STATUS_PROCESS status{};
+        DWORD needed = 0;
+        result.present = true;
+        if (QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                                 sizeof status, &needed)) {
+            result.state = status.dwCurrentState;
+            result.pid = status.dwProcessId;
+        }
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return result;
+}
+
+// Waits until a process has ended (the manager reports a service stopped a
+// moment before its process is gone).
+bool WaitForExit(DWORD pid, DWORD timeoutMs) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process) return true;
+    bool ended = WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}
+
+// Ends the service's process and deletes the service; quiet about what is
+// already gone.
+void Dispose(const std::string& name) {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (!manager) return;
+    if (SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_ALL_ACCESS)) {
+        DWORD pid = ServiceProcessId(service);
+        if (HANDLE process = pid ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid) : nullptr) {
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+        DeleteService(service);
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+}
+
+DWORD Elapsed(DWORD since) { return GetTickCount() - since; }
+
+// Lower bounds only: a sleep of 1000 ms may end a tick early on the clock.
+constexpr DWORD kTickSlack = 20;
+
+class Services : public testing::Test {
+protected:
+    void SetUp() override { std::strcpy(wex::MessageBuffer(), kPrevious); }
+    void TearDown() override {
+        wex::service::SetPlatform(nullptr);
+        for (const std::string& name : names_) Dispose(name);
+    }
+
+    // A fresh name, remembered for removal.
+    std::string NewName() {
+        static int counter = 0;
+        std::string name = "WexTest" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
+        names_.push_back(name);
+        return name;
+    }
+
+    // Installs the test service through the export, on demand start.
+    std::string Install(const std::string& arguments) {
+        std::string name = NewName();
+        EXPECT_EQ(InstallService(name.c_str(), ServiceCommand(arguments).c_str(), SERVICE_DEMAND_START), 1)
+            << wex::MessageBuffer();
+        return name;
+    }
+
+    // Installs and starts it with the manager's own calls, returning once the
+    // service reports running.
+    std::string Running(const std::string& arguments) {
+        std::string name = Install(arguments);
+        SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+        SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_ALL_ACCESS);
+        EXPECT_TRUE(StartServiceA(service, 0, nullptr)) << GetLastError();
+        CloseServiceHandle(service);
+        CloseServiceHandle(manager);
+        for (int i = 0; i < 200 && StateOf(name).state != SERVICE_RUNNING; ++i) Sleep(50);
+        EXPECT_EQ(StateOf(name).state, static_cast<DWORD>(SERVICE_RUNNING));
+        return name;
+    }
+
+    std::string Buffer() const { return wex::MessageBuffer(); }
+
+    wextest::BoxRecorder boxes_;
+    std::vector<std::string> names_;
+};
+
+TEST_F(Services, ExistsAndRunningFollowTheManagersState) {
+    std::string missing = NewName();
+    EXPECT_EQ(ServiceExists(missing.c_str()), 0);
+    EXPECT_EQ(ServiceRunning(missing.c_str()), 0);
+
+    std::string stopped = Install("prompt");
+    EXPECT_EQ(ServiceExists(stopped.c_str()), 1);
+    EXPECT_EQ(ServiceRunning(stopped.c_str()), 0);
+
+    std::string running = Running("prompt");
+    EXPECT_EQ(ServiceExists(running.c_str()), 1);
+    EXPECT_EQ(ServiceRunning(running.c_str()), 1);
+
+    // Stop pending counts as not running.
+    std::string stopping = Running("slowstop 3000");
+    SERVICE_STATUS status{};
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE service = OpenServiceA(manager, stopping.c_str(), SERVICE_ALL_ACCESS);
+    EXPECT_TRUE(ControlService(service, SERVICE_CONTROL_STOP, &status));
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    Sleep(300);
+    EXPECT_EQ(StateOf(stopping).state, static_cast<DWORD>(SERVICE_STOP_PENDING));
+    EXPECT_EQ(ServiceRunning(stopping.c_str()), 0);
+
+    EXPECT_EQ(Buffer(), kPrevious) << "no path here writes a text";
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(Services, StartPendingIsNotRunning) {
+    std::string name = Install("slowstart 3000");
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_ALL_ACCESS);
+    EXPECT_TRUE(StartServiceA(service, 0, nullptr));
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    EXPECT_EQ(StateOf(name).state, static_cast<DWORD>(SERVICE_START_PENDING));
+    EXPECT_EQ(ServiceRunning(name.c_str()), 0);
+}
+
+// Counts the status queries and passes them on unchanged.
+class CountingStatus : public wex::service::Platform {
+public:
+    BOOL QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) override {
+        ++queries;
+        return Platform::QueryStatus(service, status);
+    }
+    int queries = 0;
+};
+
+TEST_F(Services, StopServiceWaitsInOneSecondPolls) {
+    struct Row {
+        const char* arguments;  // nullptr: no such service
+        bool start;
+        int result;
+        const char* text;  // the message buffer afterwards; "%s" stands for the name
+        bool box;
+        DWORD minimumMs;
+        DWORD finalState;
+        int queries;  // status queries of the stop wait, one a second
+    } const rows[] = {
+        // The first test only after the first sleep, even for a prompt stop.
+        {"prompt", true, 1, kPrevious, false, 1000, SERVICE_STOPPED, 1},
+        // Polls at 1, 2 and 3 seconds: pending, pending, stopped.
+        {"slowstop 2500", true, 1, kPrevious, false, 3000, SERVICE_STOPPED, 3},
+        // Pending at 1 second, running again at 2.
+        {"stopback 1500", true, 0, "QueryServiceStatus failed: ", false, 2000, SERVICE_RUNNING, 2},
+        {"prompt", false, 0, "ControlService failed: 1062", false, 0, SERVICE_STOPPED, 0},
+        {nullptr, false, 0, "OpenService failed -->%s<--: 1060", true, 0, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.arguments ? row.arguments : "(missing)");
+        std::strcpy(wex::MessageBuffer(), kPrevious);
+        boxes_.Clear();
+        std::string name = !row.arguments ? NewName() : row.start ? Running(row.arguments) : Install(row.arguments);
+        DWORD pid = StateOf(name).pid;
+
+        CountingStatus counting;
+        wex::service::SetPlatform(&counting);
+        DWORD since = GetTickCount();
+        EXPECT_EQ(StopService(name.c_str()), row.result);
+        DWORD elapsed = Elapsed(since);
+        wex::service::SetPlatform(nullptr);
+        EXPECT_EQ(counting.queries, row.queries);
+
+        std::string text = row.text;
+        if (size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, name);
+        if (text.back() == ' ') {
+            EXPECT_EQ(Buffer().substr(0, text.size()), text);  // the code is whatever was current
+        } else {
+            EXPECT_EQ(Buffer(), text);
+        }
+        EXPECT_GE(elapsed + kTickSlack, row.minimumMs);
+        std::vector<Box> expectedBoxes;
+        if (row.box) expectedBoxes.push_back({"Inside StopService", text});
+        EXPECT_EQ(boxes_.Boxes(), expectedBoxes);
+        if (row.arguments) {
+            EXPECT_EQ(StateOf(name).state, row.finalState);
+        }
+        if (row.result == 1) {
+            EXPECT_TRUE(WaitForExit(pid, 5000));
+        }
+    }
+}
+
+// The state the manager reports on Windows for a service whose process has
+// died: Wine leaves such a service start pending for good.
+class WindowsStatus : public wex::service::Platform {
+public:
+    BOOL QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) override {
+        if (++queries > 30) {
+            ADD_FAILURE() << "the start wait did not end";
+            SetLastError(ERROR_TIMEOUT);
+            return FALSE;
+        }
+        if (!Platform::QueryStatus(service, status)) return FALSE;
+        if (status->dwCurrentState == SERVICE_START_PENDING && !ProcessAlive(ServiceProcessId(service)))
+            status->dwCurrentState = SERVICE_STOPPED;
+        return TRUE;
+    }
+    int queries = 0;
+};
+
+TEST_F(Services, BeginServiceWaitsInOneSecondPollsAndIsSilent) {
+    struct Row {
+        const char* arguments;  // nullptr: no such service
+        bool alreadyRunning;
+        int result;
+        DWORD minimumMs;
+        int queries;  // status queries of the start wait
+    } const rows[] = {
+        {"prompt", false, 1, 1000, 1},
+        // Polls at 1, 2 and 3 seconds: pending, pending, running.
+        {"slowstart 2500", false, 1, 3000, 3},
+        // The program ends 1.5 s into its start: pending at 1 s, stopped at 2 s.
+        {"diestart 1500", false, 0, 2000, 2},
+        {"prompt", true, 0, 0, 0},
+        {nullptr, false, 0, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.arguments ? row.arguments : "(missing)");
+        WindowsStatus windows;
+        wex::service::SetPlatform(&windows);
+        std::string name = !row.arguments       ? NewName()
+                           : row.alreadyRunning ? Running(row.arguments)
+                                                : Install(row.arguments);
+        DWORD since = GetTickCount();
+        EXPECT_EQ(BeginService(name.c_str()), row.result);
+        EXPECT_GE(Elapsed(since) + kTickSlack, row.minimumMs);
+        EXPECT_EQ(windows.queries, row.queries);
+        if (row.result == 1) {
+            EXPECT_EQ(StateOf(name).state, static_cast<DWORD>(SERVICE_RUNNING));
+        }
+        wex::service::SetPlatform(nullptr);
+        EXPECT_EQ(Buffer(), kPrevious);
+        EXPECT_TRUE(boxes_.Boxes().empty());
+    }
+}
+
+TEST_F(Services, RemoveServiceDeletesWithoutStopping) {
+    std::string missing = NewName();
+    EXPECT_EQ(RemoveService(missing.c_str()), 0);
+    std::string missingText = "OpenService failed -->" + missing + "<--: 1060";
+    EXPECT_EQ(Buffer(), missingText);
+
+    std::string stopped = Install("prompt");
+    EXPECT_EQ(RemoveService(stopped.c_str()), 1);
+    EXPECT_EQ(ServiceExists(stopped.c_str()), 0);
+
+    // A running service is only marked for deletion: its process goes on,
+    // and a second deletion is refused.
+    std::string running = Running("prompt");
+    DWORD pid = StateOf(running).pid;
+    EXPECT_EQ(RemoveService(running.c_str()), 1);
+    EXPECT_TRUE(ProcessAlive(pid));
+    EXPECT_EQ(RemoveService(running.c_str()), 0);
+    std::string markedText = "DeleteService failed -->" + running + "<--: 1072";
+    EXPECT_EQ(Buffer(), markedText);
+
+    std::vector<Box> expected = {{"Inside RemoveService", missingText}, {"Inside RemoveService", markedText}};
+    EXPECT_EQ(boxes_.Boxes(), expected);
+}
+
+struct ServiceConfig {
+    DWORD type = 0, startType = 0, errorControl = 0;
+    std::string binary, displayName, dependencies;
+};
+
+ServiceConfig ConfigOf(const std::string& name) {
+    ServiceConfig result;
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_CONFIG);
+    alignas(QUERY_SERVICE_CONFIGA) BYTE bytes[8192];
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(bytes);
+    DWORD needed = 0;
+    if (service && QueryServiceConfigA(service, config, sizeof bytes, &needed)) {
+        result.type = config->dwServiceType;
+        result.startType = config->dwStartType;
+        result.errorControl = config->dwErrorControl;
+        result.binary = config->lpBinaryPathName ? config->lpBinaryPathName : "";
+        result.displayName = config->lpDisplayName ? config->lpDisplayName : "";
+        result.dependencies = config->lpDependencies ? config->lpDependencies : "";
+    }
+    if (service) CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    return result;
+}
+
+TEST_F(Services, InstallServiceCreatesWithTheGivenParameters) {
+    const DWORD startTypes[] = {SERVICE_AUTO_START, SERVICE_DEMAND_START, SERVICE_DISABLED};
+    for (DWORD startType : startTypes) {
+        SCOPED_TRACE(startType);
+        std::string name = NewName();
+        std::string command = ServiceCommand("slowstop 100");
+        EXPECT_EQ(InstallService(name.c_str(), command.c_str(), static_cast<int>(startType)), 1);
+        ServiceConfig config = ConfigOf(name);
+        EXPECT_EQ(config.type, 0x110u);
+        EXPECT_EQ(config.startType, startType);
+        EXPECT_EQ(config.errorControl, 1u);
+        EXPECT_EQ(config.binary, command);
+        EXPECT_EQ(config.displayName, name);
+        EXPECT_EQ(config.dependencies, "");
+    }
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(Services, InstallServiceStopsRemovesThenCreatesARunningService) {
+    std::string name = Running("prompt");
+    DWORD oldPid = StateOf(name).pid;
+    std::string command = ServiceCommand("slowstart 100");
+    // The creation can only succeed once the old process was stopped and the
+    // old service removed.
+    EXPECT_EQ(InstallService(name.c_str(), command.c_str(), SERVICE_DISABLED), 1) << Buffer();
+    EXPECT_FALSE(ProcessAlive(oldPid));
+    EXPECT_EQ(ConfigOf(name).binary, command);
+    EXPECT_EQ(ConfigOf(name).startType, static_cast<DWORD>(SERVICE_DISABLED));
+    EXPECT_EQ(StateOf(name).state, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(Services, InstallServiceReportsTheNameItWasGivenAfterNestedTexts) {
+    // The service refuses to stop, so the removal only marks it and the
+    // creation fails. The name comes in as the message buffer, which the
+    // nested stop overwrites before the creation's text is formatted.
+    std::string name = Running("stopback 1500");
+    std::strcpy(wex::MessageBuffer(), name.c_str());
+    EXPECT_EQ(InstallService(wex::MessageBuffer(), ServiceCommand("prompt").c_str(), SERVICE_DEMAND_START), 0);
+    std::string text = "CreateService -->" + name + "<-- failed: 1072";
+    EXPECT_EQ(Buffer(), text);
+    std::vector<Box> expected = {{"Inside InstallService", text}};
+    EXPECT_EQ(boxes_.Boxes(), expected);
+}
+
+TEST_F(Services, UnInstallServiceReturnsOneWhateverTheNestedCallsDid) {
+    std::string missing = NewName();
+    EXPECT_EQ(UnInstallService(missing.c_str()), 1);
+    EXPECT_EQ(Buffer(), kPrevious);
+
+    std::string running = Running("prompt");
+    DWORD pid = StateOf(running).pid;
+    EXPECT_EQ(UnInstallService(running.c_str()), 1);
+    EXPECT_TRUE(WaitForExit(pid, 5000));
+    EXPECT_EQ(ServiceExists(running.c_str()), 0);
+    EXPECT_TRUE(boxes_.Boxes().empty());
+
+    // Already marked for deletion and refusing to stop: the stop and the
+    // removal both fail, the removal's box still appears, the result is 1.
+    std::string stubborn = Running("stopback 1500");
+    EXPECT_EQ(RemoveService(stubborn.c_str()), 1);
+    EXPECT_EQ(UnInstallService(stubborn.c_str()), 1);
+    std::string text = "DeleteService failed -->" + stubborn + "<--: 1072";
+    std::vector<Box> expected = {{"Inside RemoveService", text}};
+    EXPECT_EQ(boxes_.Boxes(), expected);
+}
+
+// A status query that fails leaves the record unset; under Wine the query of
+// an open service does not fail, so the failure comes through the seam.
+class FailingStatus : public wex::service::Platform {
+public:
+    BOOL QueryStatus(SC_HANDLE, SERVICE_STATUS* status) override {
+        status->dwCurrentState = SERVICE_RUNNING;  // what an unset record might hold
+        ++queries;
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    int queries = 0;
+};
+
+TEST_F(Services, FailedStatusQueryEndsWithZero) {
+    std::string running = Running("prompt");
+    std::string stopped = Install("prompt");
+    FailingStatus failing;
+    wex::service::SetPlatform(&failing);
+
+    EXPECT_EQ(ServiceRunning(running.c_str()), 0);
+    EXPECT_EQ(Buffer(), kPrevious);
+
+    EXPECT_EQ(BeginService(stopped.c_str()), 0);
+    EXPECT_EQ(Buffer(), kPrevious);
+    EXPECT_EQ(failing.queries, 2) << "one for ServiceRunning, one poll of the start wait";
+
+    EXPECT_EQ(StopService(running.c_str()), 0);
+    EXPECT_EQ(Buffer(), "QueryServiceStatus failed: 6");
+    EXPECT_EQ(failing.queries, 3);
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+// On Windows a user without administrator rights cannot open the manager
+// with all access; under Wine every process runs elevated and it always
+// opens, so the refusal comes through the seam.
+class NoManager : public wex::service::Platform {
+public:
+    SC_HANDLE OpenManager() override {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+};
+
+TEST_F(Services, ManagerThatCannotBeOpened) {
+    struct Row {
+        const char* exportName;
+        int (*call)(const char* name);
+        const char* caption;  // nullptr: no box
+        bool writesText;
+    } const rows[] = {
+        {"ServiceExists", [](const char* n) { return ServiceExists(n); }, nullptr, true},
+        {"ServiceRunning", [](const char* n) { return ServiceRunning(n); }, "Inside ServiceRunning", true},
+        {"StopService", [](const char* n) { return StopService(n); }, nullptr, true},
+        {"RemoveService", [](const char* n) { return RemoveService(n); }, "Inside RemoveService", true},
+        {"InstallService", [](const char* n) { return InstallService(n, "C:\\x.exe", 3); }, "Inside InstallService",
+         true},
+        {"BeginService", [](const char* n) { return BeginService(n); }, nullptr, false},
+        {"UnInstallService", [](const char* n) { return UnInstallService(n); }, "Inside UnInstallService", true},
+    };
+    NoManager noManager;
+    wex::service::SetPlatform(&noManager);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.exportName);
+        std::strcpy(wex::MessageBuffer(), "Svc%d");
+        boxes_.Clear();
+        EXPECT_EQ(row.call(wex::MessageBuffer()), 0);
+        std::string text = row.writesText ? "OpenSCManager Failed:-->5 Svc%d<--" : "Svc%d";
+        EXPECT_EQ(Buffer(), text);
+        std::vector<Box> expected;
+        if (row.caption) expected.push_back({row.caption, text});
+        EXPECT_EQ(boxes_.Boxes(), expected);
+    }
+}
+
+}  // namespace
