@@ -118,10 +118,41 @@ WEXAPI int WEXCALL SetRegMultiSz(const char *subkey, const char *value_name, cha
  * is none. The key stays open between calls: an index other than 0 goes on in
  * the key already open, whatever subkey says (which may then be null). */
 WEXAPI int WEXCALL EnumKeys(const char *subkey, int index, char *name);
-/* ---- Processes: find running processes by pattern and end them ----------
- * A pattern is matched, without regard to the case of a to z, against a
- * process's name without extension, its name ("notepad.exe") and the title of
- * its top-level window: "*" any run, "?" one character, "[a-m]" a class.
+
+/* ---- Merchant keys ------------------------------------------------------ */
+
+/* Writes seed to a fresh seed file ("seed" and a number, in TMP, else in
+ * install_root), starts "<install_root>\bin\makekeys.exe -output
+ * <install_root>\merchants\<merchant>\<merchant>.key -input <seed file>" in
+ * <install_root>\bin, waits 1500 ms and deletes the seed file. 1 when the
+ * generator was started (whether it succeeds is not known); 0 when the seed
+ * file could not be made, the command line would exceed 399 characters or the
+ * working directory 199, or the start failed. Writes nothing into its
+ * arguments. */
+WEXAPI int WEXCALL MakeKeys(const char *install_root, const char *merchant, const char *seed);
+
+/* Moves the "$MerchantPUK" and "$MerchantPRK" blocks of the key file into the
+ * item file as MERCHANT_PUBLIC_KEY and MERCHANT_PRIVATE_KEY brace blocks and
+ * writes "reginfo.txt" beside the item file. public_key receives the body
+ * lines of every public block, newlines included: at most 2044 characters
+ * per public block in the key file, plus the terminating zero (a block whose
+ * body is longer is not stored). 1 when exactly two blocks were complete. */
+WEXAPI int WEXCALL SubstituteKeys(const char *key_path, const char *item_path, char *public_key);
+
+/* Lowercases name (A-Z) in place and writes into identifier the name as given,
+ * "-" and a two-digit check number: strlen(name) + 4 bytes. Always returns 0. */
+WEXAPI int WEXCALL ComputeMerchID(char *name, char *identifier);
+
+/* ---- Processes ------------------------------------------------------------ */
+
+/* Starts command_line in a new hidden console, in working_dir (null: ours),
+ * and does not wait for it. 1 when the process was created; 0 after the
+ * "StartProcess" message box when it was not. Writes nothing. */
+WEXAPI int WEXCALL RunCommand(const char *command_line, const char *working_dir);
+
+/* Finding and ending processes: a pattern is matched, without regard to the
+ * case of a to z, against a process's name without extension, its name
+ * ("notepad.exe") and the title of its top-level window: "*" any run, "?" one character, "[a-m]" a class.
  * Patterns longer than 79 characters match nothing. The calling process and
  * processes whose window title contains "kill" never match. Progress lines go
  * to standard output. No output buffers. */

@@ -1,0 +1,22 @@
+// Merchant key exports: argument checks, then the work in keys.h.
+#include "frame/export.h"
+#include "keys/keys.h"
+#include "keys/keytext.h"
+
+using namespace wex;
+
+extern "C" int WEXCALL SubstituteKeys(const char* keyFile, const char* itemFile, char* publicKey) {
+    if (!keyFile || !itemFile || !publicKey) return 0;
+    return ExportBoundary(0, [&] { return keys::SubstituteKeys(keyFile, itemFile, publicKey); });
+}
+
+extern "C" int WEXCALL MakeKeys(const char* installRoot, const char* merchant, const char* seedText) {
+    if (!installRoot || !merchant || !seedText) return 0;
+    return ExportBoundary(0, [&] { return keys::MakeKeys(installRoot, merchant, seedText); });
+}
+
+// Always 0, also for null arguments (then nothing is written).
+extern "C" int WEXCALL ComputeMerchID(char* name, char* identifier) {
+    if (name && identifier) keys::ComputeMerchantId(name, identifier);
+    return 0;
+}

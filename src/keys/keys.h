@@ -1,0 +1,37 @@
+// Merchant keys: the generator run, the merchant identifier and the move of
+// the generated key blocks into the merchant's item file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace wex::keys {
+
+// Starts install root\bin\makekeys.exe on a fresh seed file holding seedText,
+// gives it 1500 ms, deletes the seed file. 1 when the generator was started.
+int MakeKeys(const char* installRoot, const char* merchant, const char* seedText);
+
+// Moves the key blocks of keyFile into itemFile and writes "reginfo.txt"
+// beside it. publicKey receives the public blocks' body lines. 1 when exactly
+// two blocks were complete.
+int SubstituteKeys(const char* keyFile, const char* itemFile, char* publicKey);
+
+// The key item writer: stores blockText as item `name` of itemFile through a
+// rewrite through a temporary file. Returns the number of item lines replaced
+// (0 when the item was appended or the rewrite failed).
+int WriteKeyItem(const char* itemFile, std::string_view name, std::string_view blockText);
+
+// The registration-info writer: "reginfo.txt" beside itemFile with the item
+// MERCHANT_ID and the public block text. 1 when written, 0 when itemFile has
+// no "\", the name does not fit 256 bytes, or the file cannot be written.
+int WriteRegInfo(std::string_view blockText, const char* itemFile);
+
+// The seed file name: "seed" and a decimal number from a process-wide
+// counter, in TMP when that directory exists (retried without double quotes),
+// else in preferredDir when it exists, else in "\", else in the current
+// directory. The number is counted up until no file of that name exists.
+// False when the name would exceed 260 characters or 32767 numbers in a row
+// are taken.
+bool MakeSeedName(const char* preferredDir, std::string& name);
+
+}  // namespace wex::keys

@@ -1,0 +1,121 @@
+#include "keys/keytext.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "itemfile/itemline.h"
+
+namespace wex::keys {
+
+unsigned CheckNumber(std::string_view lowercasedName) {
+    std::uint32_t a = 1241;
+    for (char c : lowercasedName) {
+        // Each byte counts as a signed 8-bit value: 0xE9 is -23.
+        const std::int32_t v = static_cast<signed char>(c);
+        const std::int32_t r = v % 43;  // truncates toward zero: sign of v
+        a = a + static_cast<std::uint32_t>(r) + (a ^ static_cast<std::uint32_t>(v));
+    }
+    return a % 91;
+}
+
+void ComputeMerchantId(char* name, char* identifier) {
+    const std::size_t length = std::strlen(name);
+    std::memmove(identifier, name, length + 1);
+    for (std::size_t i = 0; i < length; ++i) {
+        if (name[i] >= 'A' && name[i] <= 'Z') name[i] = static_cast<char>(name[i] - 'A' + 'a');
+    }
+    const unsigned check = CheckNumber(std::string_view(name, length));
+    identifier[length] = '-';
+    identifier[length + 1] = static_cast<char>('0' + check / 10);
+    identifier[length + 2] = static_cast<char>('0' + check % 10);
+    identifier[length + 3] = '\0';
+}
+
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+KeyBlockReader::Step KeyBlockReader::Feed(std::string_view piece) {
+    if (state_ == State::Outside) {
+        if (StartsWith(piece, "$MerchantPUK")) {
+            state_ = State::Public;
+        } else if (StartsWith(piece, "$MerchantPRK")) {
+            state_ = State::Private;
+        } else {
+            return Step::Outside;
+        }
+        text_ = "{\n";
+        overlong_ = false;
+        return Step::Started;
+    }
+    const bool isPublic = state_ == State::Public;
+    if (StartsWith(piece, "EOF")) {
+        state_ = State::Outside;
+        if (overlong_) return Step::Refused;
+        text_ += '}';
+        return isPublic ? Step::PublicDone : Step::PrivateDone;
+    }
+    // "{\n" takes two of the text's characters.
+    if (overlong_ || text_.size() - 2 + piece.size() > kMaxBlockBody) {
+        overlong_ = true;
+        return Step::Overlong;
+    }
+    text_.append(piece);
+    return isPublic ? Step::PublicLine : Step::PrivateLine;
+}
+
+bool OpensBraceBlock(std::string_view valuePart) {
+    std::size_t end = valuePart.find_last_not_of(" \t\r\n");
+    return end != std::string_view::npos && valuePart[end] == '{';
+}
+
+bool ClosesBraceBlock(std::string_view line) {
+    std::size_t first = line.find_first_not_of(' ');
+    return first != std::string_view::npos && line[first] == '}';
+}
+
+void KeyItemEditor::Piece(std::string_view piece, std::string& out) {
+    if (holding_) {
+        held_.append(piece);
+        if (ClosesBraceBlock(piece)) {
+            holding_ = false;
+            held_.clear();
+        }
+        return;
+    }
+    const std::size_t eq = itemfile::EqualsOffset(piece, name_);
+    if (eq == itemfile::kNoItem) {
+        out.append(piece);
+        if (!piece.empty()) lineOpen_ = piece.back() != '\n';
+        return;
+    }
+    out.append(piece.substr(0, eq + 1));
+    out.append(block_);
+    out.push_back('\n');
+    lineOpen_ = false;
+    ++replaced_;
+    holding_ = OpensBraceBlock(piece.substr(eq + 1));
+}
+
+void KeyItemEditor::End(std::string& out) {
+    if (holding_) {
+        // An old block that never closes: its lines are not part of it.
+        out.append(held_);
+        if (!held_.empty()) lineOpen_ = held_.back() != '\n';
+        held_.clear();
+        holding_ = false;
+    }
+    if (replaced_ != 0) return;
+    if (lineOpen_) out.push_back('\n');
+    out.append(name_);
+    out.push_back('=');
+    out.append(block_);
+    out.push_back('\n');
+    lineOpen_ = false;
+}
+
+}  // namespace wex::keys

@@ -1,0 +1,22 @@
+// The processes that a test started through the library run on after the
+// export returns. A test that starts one ends it itself: a process left
+// behind would keep CTest waiting.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace wextest {
+
+// Ids of the running processes with this exe name whose parent is this process.
+std::vector<DWORD> ChildrenNamed(const std::string& exeName);
+
+// Ends them and waits until they are gone.
+void EndChildrenNamed(const std::string& exeName);
+
+// Full path of a program built beside the running test.
+std::string BesideTest(const std::string& exeName);
+
+}  // namespace wextest

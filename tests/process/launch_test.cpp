@@ -1,0 +1,133 @@
+// RunCommand through the real DLL: the process it starts, the working
+// directory, the boxes on failure and the "Debug" trace sequences.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "boxes.h"
+#include "children.h"
+#include "scratch.h"
+#include "wexlib.h"
+
+namespace {
+
+using wextest::Box;
+
+// MY_DBGPRINT is read through the C runtime's environment, which this
+// process shares with the library.
+void SetTrace(bool on) { _putenv(on ? "MY_DBGPRINT=1" : "MY_DBGPRINT="); }
+
+class Launch : public testing::Test {
+protected:
+    void SetUp() override {
+        SetTrace(false);
+        program_ = scratch_.Path("fakegen.exe");
+        ASSERT_TRUE(CopyFileA(wextest::BesideTest("fakegen.exe").c_str(), program_.c_str(), FALSE));
+        record_ = scratch_.Path("record.txt");
+    }
+    void TearDown() override {
+        wextest::EndChildrenNamed("fakegen.exe");
+        SetTrace(false);
+        _putenv("WEXTEST_RECORD=");
+        _putenv("WEXTEST_LINGER=");
+    }
+
+    // The record the started program wrote, waited for up to 20 s.
+    std::string Record() {
+        for (int i = 0; i < 200 && !wextest::FileExists(record_); ++i) Sleep(100);
+        return wextest::ReadBytes(record_);
+    }
+
+    wextest::ScratchDir scratch_;
+    wextest::BoxRecorder boxes_;
+    std::string program_;
+    std::string record_;
+};
+
+TEST_F(Launch, StartsTheCommandLineInTheWorkingDirectory) {
+    _putenv(("WEXTEST_RECORD=" + record_).c_str());
+    std::string workDir = scratch_.Path("work");
+    ASSERT_TRUE(CreateDirectoryA(workDir.c_str(), nullptr));
+    std::string commandLine = program_ + " -output x -input none";
+    EXPECT_EQ(RunCommand(commandLine.c_str(), workDir.c_str()), 1);
+    EXPECT_EQ(Record(), commandLine + "\n" + workDir + "\n<no seed file>");
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(Launch, NullWorkingDirectoryKeepsOurs) {
+    _putenv(("WEXTEST_RECORD=" + record_).c_str());
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, current);
+    EXPECT_EQ(RunCommand(program_.c_str(), nullptr), 1);
+    EXPECT_EQ(Record(), program_ + "\n" + current + "\n");
+}
+
+TEST_F(Launch, ReturnsAtOnceWhileTheProgramRuns) {
+    _putenv("WEXTEST_LINGER=1");
+    DWORD start = GetTickCount();
+    EXPECT_EQ(RunCommand(program_.c_str(), scratch_.Root().c_str()), 1);
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_LT(elapsed, 1000u) << "RunCommand must not wait for the program";
+    Sleep(300);
+    EXPECT_EQ(wextest::ChildrenNamed("fakegen.exe").size(), 1u) << "the program runs on";
+}
+
+TEST_F(Launch, FailureShowsOneStartProcessBox) {
+    struct Row {
+        const char* label;
+        std::string commandLine;
+        std::string workDir;
+        int error;
+    } rows[] = {
+        {"missing program", scratch_.Path("missing.exe") + " -x 100%d", scratch_.Root(), 2},
+        {"missing working directory", program_, scratch_.Path("no-such-dir"), 267},
+        // Far longer than the 428 bytes a failure text once had: quoted whole.
+        {"long command line", scratch_.Path(std::string(600, 'L') + ".exe"), scratch_.Root(), 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        boxes_.Clear();
+        EXPECT_EQ(RunCommand(row.commandLine.c_str(), row.workDir.c_str()), 0);
+        std::vector<Box> seen = boxes_.Boxes();
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].caption, "StartProcess");
+        std::string prefix = "Error executing " + row.commandLine + ", Last Error: ";
+        EXPECT_EQ(seen[0].text.substr(0, prefix.size()), prefix);
+        if (row.error != 0) {
+            EXPECT_EQ(seen[0].text, prefix + std::to_string(row.error));
+        }
+        EXPECT_TRUE(wextest::ChildrenNamed("fakegen.exe").empty());
+    }
+}
+
+TEST_F(Launch, TraceSwitchAddsDebugBoxesInOrder) {
+    const std::string missing = scratch_.Path("missing.exe");
+    const std::string failure = "Error executing " + missing + ", Last Error: 2";
+    struct Row {
+        const char* label;
+        bool trace;
+        std::string commandLine;
+        int result;
+        std::vector<Box> boxes;
+    } rows[] = {
+        {"success, trace on", true, program_, 1, {{"Debug", "RunCommand"}, {"Debug", "Process Created OK"}}},
+        {"success, trace off", false, program_, 1, {}},
+        {"failure, trace on", true, missing, 0,
+         {{"Debug", "RunCommand"}, {"Debug", "Process not created"}, {"Debug", failure}, {"StartProcess", failure}}},
+        {"failure, trace off", false, missing, 0, {{"StartProcess", failure}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        boxes_.Clear();
+        SetTrace(row.trace);
+        EXPECT_EQ(RunCommand(row.commandLine.c_str(), scratch_.Root().c_str()), row.result);
+        SetTrace(false);
+        EXPECT_EQ(boxes_.Boxes(), row.boxes);
+    }
+}
+
+}  // namespace

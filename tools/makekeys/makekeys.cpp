@@ -1,0 +1,127 @@
+// makekeys: stands in for the real key-pair generator so that the key road
+// (MakeKeys, then SubstituteKeys) can run end to end. It reads the seed file
+// and writes a key file in the generator's format: a "$MerchantPUK" block and
+// a "$MerchantPRK" block, each ended by "EOF", whose lines are base64 text
+// derived from the seed alone. The text is NOT a key pair of any kind.
+//
+//   makekeys -output KEYFILE -input SEEDFILE
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kUsage[] =
+    "usage: makekeys -output KEYFILE -input SEEDFILE\n"
+    "Stand-in for the real key-pair generator: writes KEYFILE with a $MerchantPUK\n"
+    "and a $MerchantPRK block, each ended by EOF, whose text is derived from the\n"
+    "seed file's bytes alone. The text is not a usable key pair.\n";
+
+// FNV-1a over the seed, then splitmix64 to stretch it: the same seed always
+// gives the same key text.
+std::uint64_t Fingerprint(const std::string& bytes) {
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    for (unsigned char c : bytes) {
+        h ^= c;
+        h *= 0x100000001b3ULL;
+    }
+    return h;
+}
+
+std::uint64_t SplitMix(std::uint64_t& state) {
+    std::uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+}
+
+std::vector<unsigned char> Stretch(std::uint64_t& state, std::size_t count) {
+    std::vector<unsigned char> out;
+    while (out.size() < count) {
+        std::uint64_t word = SplitMix(state);
+        for (int i = 0; i < 8 && out.size() < count; ++i) out.push_back(static_cast<unsigned char>(word >> (8 * i)));
+    }
+    return out;
+}
+
+std::string Base64(const std::vector<unsigned char>& data) {
+    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < data.size(); i += 3) {
+        std::uint32_t n = data[i] << 16;
+        if (i + 1 < data.size()) n |= data[i + 1] << 8;
+        if (i + 2 < data.size()) n |= data[i + 2];
+        out += kDigits[(n >> 18) & 63];
+        out += kDigits[(n >> 12) & 63];
+        out += i + 1 < data.size() ? kDigits[(n >> 6) & 63] : '=';
+        out += i + 2 < data.size() ? kDigits[n & 63] : '=';
+    }
+    return out;
+}
+
+void WriteBlock(std::FILE* out, const char* header, const std::string& text) {
+    std::fprintf(out, "%s\n", header);
+    for (std::size_t i = 0; i < text.size(); i += 64) std::fprintf(out, "%s\n", text.substr(i, 64).c_str());
+    std::fprintf(out, "EOF\n");
+}
+
+// Creates the directories above path that are missing.
+void MakeParents(const std::string& path) {
+    for (std::size_t at = path.find_first_of("\\/", 3); at != std::string::npos;
+         at = path.find_first_of("\\/", at + 1)) {
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* output = nullptr;
+    const char* input = nullptr;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "-output") == 0) output = argv[i + 1];
+        else if (std::strcmp(argv[i], "-input") == 0) input = argv[i + 1];
+        else output = input = nullptr, i = argc;
+    }
+    if (!output || !input || argc != 5) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+
+    std::FILE* seedFile = std::fopen(input, "rb");
+    if (!seedFile) {
+        std::fprintf(stderr, "makekeys: cannot read seed file %s\n", input);
+        return 1;
+    }
+    std::string seed;
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, seedFile)) > 0;) seed.append(chunk, n);
+    std::fclose(seedFile);
+
+    std::uint64_t state = Fingerprint(seed);
+    std::string publicText = Base64(Stretch(state, 96));
+    std::string privateText = Base64(Stretch(state, 240));
+
+    // Written aside and renamed when complete: a reader never sees half a file.
+    MakeParents(output);
+    std::string partial = std::string(output) + ".part";
+    std::FILE* keyFile = std::fopen(partial.c_str(), "w");
+    if (!keyFile) {
+        std::fprintf(stderr, "makekeys: cannot write key file %s\n", output);
+        return 1;
+    }
+    WriteBlock(keyFile, "$MerchantPUK", publicText);
+    WriteBlock(keyFile, "$MerchantPRK", privateText);
+    bool written = !std::ferror(keyFile);
+    if (std::fclose(keyFile) != 0) written = false;
+    if (!written || !MoveFileExA(partial.c_str(), output, MOVEFILE_REPLACE_EXISTING)) {
+        std::fprintf(stderr, "makekeys: error writing key file %s\n", output);
+        DeleteFileA(partial.c_str());
+        return 1;
+    }
+    return 0;
+}
