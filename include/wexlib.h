@@ -167,6 +167,13 @@ WEXAPI int WEXCALL KillProcess(const char *task_pattern, int process_id, int for
  * a process whose id reads 0). */
 WEXAPI int WEXCALL GetPID(const char *task_pattern);
 
+/* Stops the service when it is running (the result of StopService; the
+ * process is not touched); otherwise, when a process matches task_pattern,
+ * terminates the matching processes (the result of KillProcess with force 1);
+ * else 0. The service name is left in the message buffer; names longer than
+ * 159 characters are refused (0, nothing touched). */
+WEXAPI int WEXCALL StopServer(const char *task_pattern, const char *service_name);
+
 #ifdef __cplusplus
 }
 #endif

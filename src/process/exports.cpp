@@ -19,3 +19,8 @@ extern "C" int WEXCALL GetPID(const char* taskPattern) {
     if (!taskPattern) return 0;
     return ExportBoundary(0, [&] { return process::FindProcessId(taskPattern); });
 }
+
+extern "C" int WEXCALL StopServer(const char* taskPattern, const char* serviceName) {
+    if (!taskPattern || !serviceName) return 0;
+    return ExportBoundary(0, [&] { return process::StopServer(taskPattern, serviceName); });
+}

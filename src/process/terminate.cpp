@@ -5,6 +5,7 @@
 #include "frame/diagnostics.h"
 #include "frame/winhandles.h"
 #include "process/pattern.h"
+#include "service/service.h"
 
 namespace wex {
 namespace process {
@@ -97,6 +98,16 @@ int FindProcessId(const char* pattern, const Platform& platform) {
     SelectTasks(list, prepared, true, platform);
     for (std::size_t i = 0; i < list.count; ++i)
         if (list.tasks[i].selected) return static_cast<int>(list.tasks[i].processId);
+    return 0;
+}
+
+int StopServer(const char* pattern, const char* serviceName, const Platform& platform) {
+    std::size_t length = 0;
+    while (length < kMessageBufferSize && serviceName[length] != '\0') ++length;
+    if (length >= kMessageBufferSize) return 0;
+    SetMessageText("%s", serviceName);
+    if (service::Running(MessageBuffer()) == 1) return service::Stop(MessageBuffer());
+    if (FindProcessId(pattern, platform) != 0) return KillProcesses(pattern, 0, 1, platform);
     return 0;
 }
 

@@ -45,5 +45,11 @@ int KillProcesses(const char* pattern, int processId, int force,
                   const Platform& platform = SystemPlatform());
 int FindProcessId(const char* pattern, const Platform& platform = SystemPlatform());
 
+// Stops the server's service when it runs; otherwise ends the server's
+// process (force 1) when one matches the pattern. The service name goes
+// through the message buffer, so a name longer than the buffer's 159
+// characters is refused (0) rather than shortened to another service's name.
+int StopServer(const char* pattern, const char* serviceName, const Platform& platform = SystemPlatform());
+
 }  // namespace process
 }  // namespace wex
