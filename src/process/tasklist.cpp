@@ -19,6 +19,8 @@ constexpr DWORD kInitialDataSize = 51200;
 constexpr DWORD kDataGrowth = 25600;
 // Far beyond any real process object; keeps the growth arithmetic in range.
 constexpr DWORD kMaxDataSize = 0x40000000;
+// Far beyond any real counter-names list; keeps the spare bytes in range.
+constexpr DWORD kMaxCounterListSize = 0x10000000;
 
 // A snapshot handle's empty value is INVALID_HANDLE_VALUE, not null.
 struct SnapshotTraits {
@@ -57,6 +59,7 @@ bool ReadCounterIndexes(PerfRegistry& registry, CounterIndexes& indexes) {
 
     DWORD size = 0;
     if (registry.QueryValue(key, "Counters", nullptr, &size) != ERROR_SUCCESS) return false;
+    if (size > kMaxCounterListSize) return false;
     // Two spare zero bytes end the list even when the value itself is not
     // properly terminated.
     std::vector<char> list(static_cast<std::size_t>(size) + 2, '\0');

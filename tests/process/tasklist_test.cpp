@@ -33,6 +33,7 @@ public:
     LONG dataResult = ERROR_SUCCESS;  // a result other than success: every data query fails so
     // What a query answered with ERROR_MORE_DATA leaves in the size; -1: leave it as passed.
     long long sizeLeftOnMoreData = -1;
+    DWORD countersSize = 0;  // not 0: the size the "Counters" size query answers
 
     std::vector<std::string> openedKeys;
     std::vector<std::string> dataQueries;  // value names queried under HKEY_PERFORMANCE_DATA
@@ -51,6 +52,10 @@ public:
     LONG QueryValue(HKEY key, const char* name, BYTE* data, DWORD* size) override {
         if (key == kCounterHandle) {
             EXPECT_STREQ(name, "Counters");
+            if (!data && countersSize) {
+                *size = countersSize;
+                return ERROR_SUCCESS;
+            }
             return Answer(counters, data, size);
         }
         EXPECT_EQ(key, HKEY_PERFORMANCE_DATA);
@@ -200,14 +205,17 @@ TEST_F(PerformanceTasks, NoProcessObject) {
         std::string block;
         LONG openResult;
         LONG dataResult;
+        DWORD countersSize;
     } rows[] = {
-        {"counter-names key missing", wextest::StandardCounterList(), good.Bytes(), ERROR_FILE_NOT_FOUND, 0},
-        {"no process name", wextest::CounterList({{"784", "ID Process"}}), good.Bytes(), 0, 0},
-        {"no id process name", wextest::CounterList({{"230", "Process"}}), good.Bytes(), 0, 0},
-        {"query fails", wextest::StandardCounterList(), good.Bytes(), 0, ERROR_ACCESS_DENIED},
-        {"nothing returned", wextest::StandardCounterList(), "", 0, 0},
-        {"bad signature", wextest::StandardCounterList(), badSignature.Bytes(), 0, 0},
-        {"no object types", wextest::StandardCounterList(), wine.Bytes(), 0, 0},
+        {"counter-names key missing", wextest::StandardCounterList(), good.Bytes(), ERROR_FILE_NOT_FOUND, 0, 0},
+        {"no process name", wextest::CounterList({{"784", "ID Process"}}), good.Bytes(), 0, 0, 0},
+        {"no id process name", wextest::CounterList({{"230", "Process"}}), good.Bytes(), 0, 0, 0},
+        {"query fails", wextest::StandardCounterList(), good.Bytes(), 0, ERROR_ACCESS_DENIED, 0},
+        {"nothing returned", wextest::StandardCounterList(), "", 0, 0, 0},
+        {"bad signature", wextest::StandardCounterList(), badSignature.Bytes(), 0, 0, 0},
+        {"no object types", wextest::StandardCounterList(), wine.Bytes(), 0, 0, 0},
+        // A size no real list has: the spare terminator bytes would wrap.
+        {"counter names of absurd size", wextest::StandardCounterList(), good.Bytes(), 0, 0, 0xFFFFFFFF},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -216,6 +224,7 @@ TEST_F(PerformanceTasks, NoProcessObject) {
         registry_.block = row.block;
         registry_.openResult = row.openResult;
         registry_.dataResult = row.dataResult;
+        registry_.countersSize = row.countersSize;
         EXPECT_FALSE(Read(256));
         EXPECT_EQ(filled_, 0u);
         ExpectKeysClosed();
