@@ -163,6 +163,32 @@ WEXAPI int WEXCALL ComputeMerchID(char *name, char *identifier);
  * and does not wait for it. 1 when the process was created; 0 after the
  * "StartProcess" message box when it was not. Writes nothing. */
 WEXAPI int WEXCALL RunCommand(const char *command_line, const char *working_dir);
+
+/* Finding and ending processes: a pattern is matched, without regard to the
+ * case of a to z, against a process's name without extension, its name
+ * ("notepad.exe") and the title of its top-level window: "*" any run, "?" one
+ * character, "[a-m]" a class.
+ * Patterns longer than 79 characters match nothing. The calling process and
+ * processes whose window title contains "kill" never match. Progress lines go
+ * to standard output. No output buffers. */
+
+/* process_id not 0: terminates that process (exit code 1); the pattern is
+ * then only checked for null. Otherwise every matching process is asked to
+ * close its window (force 0, when it has one) or terminated. 1 when the last
+ * process acted on was ended or asked to close; 0 when none matched. */
+WEXAPI int WEXCALL KillProcess(const char *task_pattern, int process_id, int force);
+
+/* The id of the first matching process, 0 when none matches (-2 stands for
+ * a process whose id reads 0). */
+WEXAPI int WEXCALL GetPID(const char *task_pattern);
+
+/* Stops the service when it is running (the result of StopService; the
+ * process is not touched); otherwise, when a process matches task_pattern,
+ * terminates the matching processes (the result of KillProcess with force 1);
+ * else 0. The service name is left in the message buffer; names longer than
+ * 159 characters are refused (0, nothing touched). */
+WEXAPI int WEXCALL StopServer(const char *task_pattern, const char *service_name);
+
 /* ---- Dialog templates and version block (resources, no exports) -------- */
 
 /* The module holds nine classic dialog templates, type RT_DIALOG, language

@@ -1,0 +1,241 @@
+#include "process/tasklist.h"
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "frame/diagnostics.h"
+#include "frame/winhandles.h"
+#include "process/perfdata.h"
+
+namespace wex {
+namespace process {
+namespace {
+
+constexpr DWORD kInitialDataSize = 51200;
+constexpr DWORD kDataGrowth = 25600;
+// Far beyond any real process object; keeps the growth arithmetic in range.
+constexpr DWORD kMaxDataSize = 0x40000000;
+// Far beyond any real counter-names list; keeps the spare bytes in range.
+constexpr DWORD kMaxCounterListSize = 0x10000000;
+
+// A snapshot handle's empty value is INVALID_HANDLE_VALUE, not null.
+struct SnapshotTraits {
+    using Handle = HANDLE;
+    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) noexcept { CloseHandle(h); }
+};
+
+// Closes a key through the registry the reader was given.
+class KeyCloser {
+public:
+    KeyCloser(PerfRegistry& registry, HKEY key) : registry_(registry), key_(key) {}
+    ~KeyCloser() {
+        if (key_) registry_.CloseKey(key_);
+    }
+    KeyCloser(const KeyCloser&) = delete;
+    KeyCloser& operator=(const KeyCloser&) = delete;
+
+private:
+    PerfRegistry& registry_;
+    HKEY key_;
+};
+
+bool ConvertToAnsi(const std::uint16_t* name, char* out) {
+    static_assert(sizeof(wchar_t) == sizeof(std::uint16_t), "UTF-16 wchar_t");
+    return WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(name), -1, out,
+                               static_cast<int>(kConvertedNameSize), nullptr, nullptr) != 0;
+}
+
+bool ReadCounterIndexes(PerfRegistry& registry, CounterIndexes& indexes) {
+    char keyName[128];
+    wsprintfA(keyName, "%s\\%03x", "software\\microsoft\\windows nt\\currentversion\\perflib", 9);
+    HKEY key = nullptr;
+    if (registry.OpenKey(HKEY_LOCAL_MACHINE, keyName, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    KeyCloser closeKey(registry, key);
+
+    DWORD size = 0;
+    if (registry.QueryValue(key, "Counters", nullptr, &size) != ERROR_SUCCESS) return false;
+    if (size > kMaxCounterListSize) return false;
+    // Two spare zero bytes end the list even when the value itself is not
+    // properly terminated.
+    std::vector<char> list(static_cast<std::size_t>(size) + 2, '\0');
+    if (registry.QueryValue(key, "Counters", reinterpret_cast<BYTE*>(list.data()), &size) !=
+        ERROR_SUCCESS)
+        return false;
+    indexes = FindCounterIndexes(list.data(), std::min<std::size_t>(size, list.size() - 2));
+    return true;
+}
+
+bool ReadPerformanceData(PerfRegistry& registry, const char* objectIndex, std::vector<unsigned char>& data,
+                         DWORD* returned) {
+    data.assign(kInitialDataSize, 0);
+    for (;;) {
+        DWORD size = static_cast<DWORD>(data.size());
+        const LONG status = registry.QueryValue(HKEY_PERFORMANCE_DATA, objectIndex, data.data(), &size);
+        if (status == ERROR_SUCCESS) {
+            *returned = std::min<DWORD>(size, static_cast<DWORD>(data.size()));
+            return true;
+        }
+        if (status != ERROR_MORE_DATA) return false;
+        // The size a failed query leaves is not defined for performance
+        // data; growing from less than the buffer already held could loop
+        // for ever on the same answer.
+        const DWORD grown = std::max<DWORD>(size, static_cast<DWORD>(data.size()));
+        if (grown > kMaxDataSize) return false;
+        data.assign(grown + kDataGrowth, 0);
+    }
+}
+
+}  // namespace
+
+LONG PerfRegistry::OpenKey(HKEY root, const char* subKey, REGSAM access, HKEY* key) {
+    return RegOpenKeyExA(root, subKey, 0, access, key);
+}
+
+LONG PerfRegistry::QueryValue(HKEY key, const char* name, BYTE* data, DWORD* size) {
+    return RegQueryValueExA(key, name, nullptr, nullptr, data, size);
+}
+
+LONG PerfRegistry::CloseKey(HKEY key) { return RegCloseKey(key); }
+
+PerfRegistry& SystemRegistry() {
+    static PerfRegistry registry;
+    return registry;
+}
+
+bool ReadPerformanceTasks(PerfRegistry& registry, TaskRecord* tasks, std::size_t capacity,
+                          std::size_t* filled) {
+    *filled = 0;
+    // Closing the pseudo-key releases what the performance queries loaded.
+    KeyCloser closePerformanceData(registry, HKEY_PERFORMANCE_DATA);
+    try {
+        CounterIndexes indexes;
+        if (!ReadCounterIndexes(registry, indexes)) return false;
+        if (indexes.processObject.empty() || !indexes.hasIdProcess) return false;
+        std::vector<unsigned char> data;
+        DWORD size = 0;
+        if (!ReadPerformanceData(registry, indexes.processObject.c_str(), data, &size)) return false;
+        return ReadProcessObject(data.data(), size, indexes.idProcess, tasks, capacity - 1,
+                                 ConvertToAnsi, filled);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+std::size_t SnapshotTasks(TaskRecord* tasks, std::size_t capacity) {
+    const std::size_t limit = capacity - 1;
+    Unique<SnapshotTraits> snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return 0;
+    PROCESSENTRY32W entry;
+    std::memset(&entry, 0, sizeof entry);
+    entry.dwSize = sizeof entry;
+    std::size_t count = 0;
+    std::uint16_t base[MAX_PATH + 1];
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more && count < limit;
+         more = Process32NextW(snapshot.Get(), &entry)) {
+        // The executable's base name without its extension, as the
+        // performance data names a process instance.
+        entry.szExeFile[MAX_PATH - 1] = L'\0';
+        const wchar_t* start = entry.szExeFile;
+        for (const wchar_t* p = entry.szExeFile; *p; ++p)
+            if (*p == L'\\' || *p == L'/') start = p + 1;
+        std::size_t length = 0;
+        while (start[length]) ++length;
+        std::size_t stemLength = length;
+        for (std::size_t i = length; i > 0; --i) {
+            if (start[i - 1] == L'.') {
+                stemLength = i - 1;
+                break;
+            }
+        }
+        for (std::size_t i = 0; i < stemLength; ++i) base[i] = static_cast<std::uint16_t>(start[i]);
+        base[stemLength] = 0;
+        char name[kConvertedNameSize];
+        const bool converted = ConvertToAnsi(base, name);
+        FillTask(tasks[count++], entry.th32ProcessID, converted ? name : nullptr);
+    }
+    return count;
+}
+
+std::size_t BuildTaskList(TaskRecord* tasks, std::size_t capacity, PerfRegistry& registry) {
+    std::size_t filled = 0;
+    if (ReadPerformanceTasks(registry, tasks, capacity, &filled)) return filled;
+    return SnapshotTasks(tasks, capacity);
+}
+
+namespace {
+
+struct WindowPassState {
+    TaskRecord* tasks;
+    std::size_t count;
+};
+
+// Every GUI thread owns a hidden top-level input-method window ("Default
+// IME", and on Windows "MSCTFIME UI" as well). It is no window of the
+// program's own: taken as the task's last window it would receive the close
+// request meant for the program, and its title would hide the program's.
+bool IsInputMethodWindow(HWND window) {
+    char className[32];
+    const int length = GetClassNameA(window, className, sizeof className);
+    if (length <= 0) return false;
+    return lstrcmpiA(className, "IME") == 0 || lstrcmpiA(className, "MSCTFIME UI") == 0;
+}
+
+BOOL CALLBACK VisitWindow(HWND window, LPARAM param) {
+    WindowPassState& state = *reinterpret_cast<WindowPassState*>(param);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId == 0) return TRUE;
+    TaskRecord* task = nullptr;
+    for (std::size_t i = 0; i < state.count && !task; ++i)
+        if (state.tasks[i].processId == processId) task = &state.tasks[i];
+    if (!task || IsInputMethodWindow(window)) return TRUE;
+    task->window = window;
+    char title[kWindowTitleSize];
+    title[0] = '\0';
+    GetWindowTextA(window, title, static_cast<int>(sizeof title));
+    title[sizeof title - 1] = '\0';
+    if (title[0] != '\0') std::memcpy(task->windowTitle, title, sizeof title);
+    return TRUE;
+}
+
+}  // namespace
+
+void WindowPass(TaskRecord* tasks, std::size_t count) {
+    WindowPassState state{tasks, count};
+    EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&state));
+}
+
+int EnableDebugPrivilege() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+        OutputLine("OpenProcessToken failed with %d\n", static_cast<int>(GetLastError()));
+        return 0;
+    }
+    UniqueHandle closeToken(token);
+    LUID luid;
+    if (!LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &luid)) {
+        OutputLine("LookupPrivilegeValue failed with %d\n", static_cast<int>(GetLastError()));
+        return 0;
+    }
+    TOKEN_PRIVILEGES privileges;
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Luid = luid;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    // Judged by the last error: the call succeeds with ERROR_NOT_ALL_ASSIGNED
+    // when the account lacks the privilege.
+    const DWORD error = GetLastError();
+    if (error != ERROR_SUCCESS) {
+        OutputLine("AdjustTokenPrivileges failed with %d\n", static_cast<int>(error));
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace process
+}  // namespace wex

@@ -1,0 +1,115 @@
+#include "process/terminate.h"
+
+#include <memory>
+
+#include "frame/diagnostics.h"
+#include "frame/winhandles.h"
+#include "process/pattern.h"
+#include "service/service.h"
+
+namespace wex {
+namespace process {
+namespace {
+
+// All access as the terminate step asks for it (the older, smaller mask,
+// which every version of the platform grants to a privileged caller).
+constexpr DWORD kAllAccess = 0x1F0FFF;
+
+struct TaskList {
+    std::unique_ptr<TaskRecord[]> tasks{new TaskRecord[kTaskCapacity]};
+    std::size_t count = 0;
+};
+
+// Builds the list, finds the windows and marks the matches.
+void SelectTasks(TaskList& list, const Pattern& pattern, bool firstOnly, const Platform& platform) {
+    list.count = BuildTaskList(list.tasks.get(), kTaskCapacity, platform.registry);
+    WindowPass(list.tasks.get(), list.count);
+    const std::uint32_t caller = GetCurrentProcessId();
+    SelectMatches(list.tasks.get(), list.count, pattern, caller, firstOnly);
+}
+
+}  // namespace
+
+ProcessControl::Outcome ProcessControl::Terminate(std::uint32_t processId, UINT exitCode) {
+    UniqueHandle process(OpenProcess(kAllAccess, FALSE, processId));
+    if (!process) return Outcome::NotOpened;
+    return TerminateProcess(process.Get(), exitCode) ? Outcome::Terminated : Outcome::NotTerminated;
+}
+
+bool ProcessControl::PostClose(HWND window) { return PostMessageA(window, WM_CLOSE, 0, 0) != 0; }
+
+ProcessControl& SystemProcessControl() {
+    static ProcessControl control;
+    return control;
+}
+
+Platform SystemPlatform() { return Platform{SystemRegistry(), SystemProcessControl()}; }
+
+int TerminateTask(const TaskRecord& task, int force, ProcessControl& control) {
+    HWND window = static_cast<HWND>(task.window);
+    if (force == 0 && window) return control.PostClose(window) ? 1 : 0;
+    switch (control.Terminate(task.processId, 1)) {
+    case ProcessControl::Outcome::Terminated: return 1;
+    case ProcessControl::Outcome::NotTerminated: return 0;
+    case ProcessControl::Outcome::NotOpened: break;
+    }
+    // Neither opened nor asked to close is a failure, not a success.
+    return window && control.PostClose(window) ? 1 : 0;
+}
+
+int KillProcesses(const char* pattern, int processId, int force, const Platform& platform) {
+    if (processId == 0 && pattern[0] == '\0') {
+        OutputLine("missing pid or task name\n");
+        return 0;
+    }
+    const Pattern prepared = PreparePattern(pattern);
+    EnableDebugPrivilege();
+
+    if (processId != 0) {
+        TaskRecord task{};
+        task.processId = static_cast<std::uint32_t>(processId);
+        if (TerminateTask(task, 1, platform.control)) {
+            OutputLine("process #%d killed\n", processId);
+            return 1;
+        }
+        OutputLine("process #%d could not be killed\n", processId);
+        return 0;
+    }
+
+    TaskList list;
+    SelectTasks(list, prepared, false, platform);
+    // Every task is matched before the first one is acted on; the last
+    // selected task decides the result.
+    int result = 0;
+    for (std::size_t i = 0; i < list.count; ++i) {
+        const TaskRecord& task = list.tasks[i];
+        if (!task.selected) continue;
+        result = TerminateTask(task, force, platform.control);
+        OutputLine(result ? "process #%d [%s] killed\n" : "process #%d [%s] could not be killed\n",
+                   static_cast<int>(task.processId), task.processName);
+    }
+    return result;
+}
+
+int FindProcessId(const char* pattern, const Platform& platform) {
+    EnableDebugPrivilege();
+    const Pattern prepared = PreparePattern(pattern);
+    TaskList list;
+    SelectTasks(list, prepared, true, platform);
+    for (std::size_t i = 0; i < list.count; ++i)
+        if (list.tasks[i].selected) return static_cast<int>(list.tasks[i].processId);
+    return 0;
+}
+
+int StopServer(const char* pattern, const char* serviceName, const Platform& platform) {
+    std::size_t length = 0;
+    while (length < kMessageBufferSize && serviceName[length] != '\0') ++length;
+    if (length >= kMessageBufferSize) return 0;
+    SetMessageText("%s", serviceName);
+    if (service::Running(MessageBuffer()) == 1) return service::Stop(MessageBuffer());
+    if (FindProcessId(pattern, platform) != 0) return KillProcesses(pattern, 0, 1, platform);
+    return 0;
+}
+
+}  // namespace process
+}  // namespace wex

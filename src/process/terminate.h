@@ -1,0 +1,55 @@
+// Ending processes: the terminate step and the work of KillProcess, GetPID
+// and StopServer.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "process/tasklist.h"
+#include "process/tasks.h"
+
+namespace wex {
+namespace process {
+
+// The calls by which the terminate step ends a process. A seam: under Wine
+// every process runs elevated and can open and terminate any other, so the
+// paths where a process cannot be opened or terminated exist only through a
+// stand-in.
+class ProcessControl {
+public:
+    enum class Outcome { NotOpened, Terminated, NotTerminated };
+    virtual ~ProcessControl() = default;
+    // Opens the process with all access, terminates it with the exit code
+    // and closes the handle again.
+    virtual Outcome Terminate(std::uint32_t processId, UINT exitCode);
+    // Posts WM_CLOSE to the window; false when it could not be posted.
+    virtual bool PostClose(HWND window);
+};
+ProcessControl& SystemProcessControl();
+
+// Where the task list and the terminate step get their platform calls.
+struct Platform {
+    PerfRegistry& registry;
+    ProcessControl& control;
+};
+Platform SystemPlatform();
+
+// The terminate step: with force 0 a task with a window is asked to close;
+// otherwise the process is terminated with exit code 1, or its window asked
+// to close when the process cannot be opened. 1 when the process was ended
+// or a close request was posted, else 0.
+int TerminateTask(const TaskRecord& task, int force, ProcessControl& control);
+
+int KillProcesses(const char* pattern, int processId, int force,
+                  const Platform& platform = SystemPlatform());
+int FindProcessId(const char* pattern, const Platform& platform = SystemPlatform());
+
+// Stops the server's service when it runs; otherwise ends the server's
+// process (force 1) when one matches the pattern. The service name goes
+// through the message buffer, so a name longer than the buffer's 159
+// characters is refused (0) rather than shortened to another service's name.
+int StopServer(const char* pattern, const char* serviceName, const Platform& platform = SystemPlatform());
+
+}  // namespace process
+}  // namespace wex
