@@ -7,14 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "scratch.h"
 
-std::string ProbePath() {
-    char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string path = exe;
-    return path.substr(0, path.rfind('\\') + 1) + "loadprobe.exe";
-}
+namespace {
 
 // The current environment without MY_DBGPRINT (in any letter case), plus extra.
 std::string EnvironmentBlock(const std::string& extra) {
@@ -42,7 +37,7 @@ std::string RunProbe(const std::string& extraEnv, const char* argument = "") {
     si.hStdOutput = writeEnd;
     si.hStdError = writeEnd;
     PROCESS_INFORMATION pi{};
-    std::string commandLine = "\"" + ProbePath() + "\" " + argument;
+    std::string commandLine = "\"" + wextest::BesideTest("loadprobe.exe") + "\" " + argument;
     std::string env = EnvironmentBlock(extraEnv);
     BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, &env[0], nullptr, &si, &pi);
     CloseHandle(writeEnd);

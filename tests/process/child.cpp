@@ -4,13 +4,6 @@
 
 namespace wextest {
 
-std::string BesideTest(const char* file) {
-    char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string path = exe;
-    return path.substr(0, path.rfind('\\') + 1) + file;
-}
-
 WindowChild::WindowChild(const std::vector<std::string>& titles) {
     std::string command = "\"" + BesideTest("wexwin.exe") + "\"";
     for (const std::string& title : titles) command += " \"" + title + "\"";

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "scratch.h"
+
 namespace wextest {
 
 class WindowChild {
@@ -27,9 +29,6 @@ public:
 private:
     PROCESS_INFORMATION info_{};
 };
-
-// The path of a program built beside the test program.
-std::string BesideTest(const char* file);
 
 // The top-level windows of a process in enumeration order, with their class.
 struct WindowInfo {

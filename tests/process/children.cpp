@@ -48,11 +48,4 @@ void EndChildrenNamed(const std::string& exeName) {
     }
 }
 
-std::string BesideTest(const std::string& exeName) {
-    char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string path = exe;
-    return path.substr(0, path.rfind('\\') + 1) + exeName;
-}
-
 }  // namespace wextest

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "scratch.h"
+
 namespace wextest {
 
 // Ids of the running processes with this exe name whose parent is this process.
@@ -15,8 +17,5 @@ std::vector<DWORD> ChildrenNamed(const std::string& exeName);
 
 // Ends them and waits until they are gone.
 void EndChildrenNamed(const std::string& exeName);
-
-// Full path of a program built beside the running test.
-std::string BesideTest(const std::string& exeName);
 
 }  // namespace wextest

@@ -4,10 +4,12 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <ostream>
-#include <set>
 #include <string>
 #include <vector>
+
+#include "boxwatcher.h"
 
 namespace wextest {
 
@@ -36,17 +38,11 @@ public:
     std::vector<Box> WaitFor(size_t count, DWORD timeoutMs);
 
 private:
-    // The toolchain's C++ runtime has no std::thread: plain Win32 it is.
-    static DWORD WINAPI Watch(LPVOID self);
-    static BOOL CALLBACK Visit(HWND hwnd, LPARAM self);
-    void Consider(HWND hwnd);
+    void Record(const std::string& caption, const std::string& text);
 
-    volatile LONG stop_ = 0;
     CRITICAL_SECTION lock_;
     std::vector<Box> boxes_;
-    std::set<HWND> handled_;
-    HANDLE watcher_ = nullptr;
-    HANDLE firstPass_ = nullptr;
+    std::unique_ptr<wexbox::BoxWatcher> watcher_;  // last: it stops first
 };
 
 }  // namespace wextest

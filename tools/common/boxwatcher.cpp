@@ -1,0 +1,66 @@
+#include "boxwatcher.h"
+
+#include <utility>
+
+namespace wexbox {
+
+BoxWatcher::BoxWatcher(OnBox onBox) : onBox_(std::move(onBox)) {
+    firstPass_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    // The toolchain's C++ runtime has no std::thread: plain Win32 it is.
+    watcher_ = CreateThread(nullptr, 0, &BoxWatcher::Watch, this, 0, nullptr);
+    // A box shown while the loader lock is held (the DLL's entry routine)
+    // can only be dismissed by a watcher that has finished its own start-up.
+    if (watcher_) WaitForSingleObject(firstPass_, INFINITE);
+}
+
+BoxWatcher::~BoxWatcher() {
+    InterlockedExchange(&stop_, 1);
+    if (watcher_) {
+        WaitForSingleObject(watcher_, INFINITE);
+        CloseHandle(watcher_);
+    }
+    CloseHandle(firstPass_);
+}
+
+DWORD WINAPI BoxWatcher::Watch(LPVOID param) {
+    auto* self = static_cast<BoxWatcher*>(param);
+    while (!self->stop_) {
+        EnumWindows(&BoxWatcher::Visit, reinterpret_cast<LPARAM>(self));
+        // Forget boxes that are gone, so that a reused handle is seen again.
+        auto& handled = self->handled_;
+        for (auto it = handled.begin(); it != handled.end();) it = IsWindow(*it) ? std::next(it) : handled.erase(it);
+        SetEvent(self->firstPass_);
+        Sleep(5);
+    }
+    return 0;
+}
+
+BOOL CALLBACK BoxWatcher::Visit(HWND hwnd, LPARAM self) {
+    reinterpret_cast<BoxWatcher*>(self)->Consider(hwnd);
+    return TRUE;
+}
+
+void BoxWatcher::Consider(HWND hwnd) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != GetCurrentProcessId() || handled_.count(hwnd)) return;
+    char cls[16] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(hwnd)) return;
+    // Only a message box has the 0xFFFF text control; dialogs made from
+    // templates are of the same class and are left alone.
+    if (!GetDlgItem(hwnd, 0xFFFF)) return;
+
+    char caption[1024] = "";
+    char text[4096] = "";
+    GetWindowTextA(hwnd, caption, sizeof caption);
+    GetDlgItemTextA(hwnd, 0xFFFF, text, sizeof text);
+    // A box being destroyed can still be found for a moment, emptied.
+    if (!caption[0] && !text[0]) return;
+
+    handled_.insert(hwnd);
+    onBox_(caption, text);
+    PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+}
+
+}  // namespace wexbox
