@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scratch.h"
+#include "programs.h"
 
 namespace {
 
@@ -27,32 +27,10 @@ std::string EnvironmentBlock(const std::string& extra) {
 
 // Runs the probe and returns what it printed.
 std::string RunProbe(const std::string& extraEnv, const char* argument = "") {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd, writeEnd;
-    EXPECT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 0));
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = writeEnd;
-    si.hStdError = writeEnd;
-    PROCESS_INFORMATION pi{};
-    std::string commandLine = "\"" + wextest::BesideTest("loadprobe.exe") + "\" " + argument;
     std::string env = EnvironmentBlock(extraEnv);
-    BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, &env[0], nullptr, &si, &pi);
-    CloseHandle(writeEnd);
-    std::string output;
-    if (started) {
-        char chunk[512];
-        DWORD n;
-        while (ReadFile(readEnd, chunk, sizeof chunk, &n, nullptr) && n > 0) output.append(chunk, n);
-        WaitForSingleObject(pi.hProcess, INFINITE);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-    CloseHandle(readEnd);
-    EXPECT_TRUE(started) << GetLastError();
-    return output;
+    wextest::ProgramRun run = wextest::RunProgram("\"" + wextest::BesideTest("loadprobe.exe") + "\" " + argument, env.c_str());
+    EXPECT_TRUE(run.started) << GetLastError();
+    return run.output;
 }
 
 const char* const kTraced = "Debug|DLL_PROCESS_ATTACH\r\nDebug|DLL_PROCESS_DETACH\r\n";

@@ -213,26 +213,10 @@ TEST_F(MakeKeysTest, StandInGeneratorFeedsSubstituteKeys) {
 }
 
 TEST_F(MakeKeysTest, StandInGeneratorSaysWhatItIs) {
-    std::string errors = scratch_.Path("usage.txt");
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE out = CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(out, INVALID_HANDLE_VALUE);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = out;
-    si.hStdError = out;
-    PROCESS_INFORMATION pi{};
-    std::string commandLine = "\"" + wextest::BesideTest("makekeys.exe") + "\" -output only";
-    ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi));
-    CloseHandle(out);
-    WaitForSingleObject(pi.hProcess, 20000);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    EXPECT_EQ(code, 2u);
-    EXPECT_NE(ReadBytes(errors).find("Stand-in for the real key-pair generator"), std::string::npos);
+    wextest::ProgramRun run = wextest::RunProgram("\"" + wextest::BesideTest("makekeys.exe") + "\" -output only");
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_NE(run.output.find("Stand-in for the real key-pair generator"), std::string::npos);
 }
 
 TEST(ComputeMerchID, WorkedExamplesThroughTheExport) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "scratch.h"
+#include "programs.h"
 
 namespace wextest {
 

@@ -72,11 +72,4 @@ void RemoveTree(const std::string& path) {
     RemoveDirectoryA(path.c_str());
 }
 
-std::string BesideTest(const std::string& file) {
-    char exe[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string path(exe, length);
-    return path.substr(0, path.rfind('\\') + 1) + file;
-}
-
 }  // namespace wextest

@@ -33,7 +33,4 @@ std::set<std::string> FilesIn(const std::string& directory);
 // Removes a directory tree; read-only files included.
 void RemoveTree(const std::string& path);
 
-// The full path of a program built beside the running test program.
-std::string BesideTest(const std::string& file);
-
 }  // namespace wextest
