@@ -44,6 +44,23 @@ struct FileTraits {
 };
 using UniqueFile = Unique<FileTraits>;
 
+// Runs an action when the scope ends, on every path, unless dismissed first.
+template <class Action>
+class ScopeExit {
+public:
+    explicit ScopeExit(Action action) noexcept : action_(std::move(action)) {}
+    ~ScopeExit() {
+        if (armed_) action_();
+    }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+    void Dismiss() noexcept { armed_ = false; }
+
+private:
+    Action action_;
+    bool armed_ = true;
+};
+
 inline UniqueFile OpenFile(const char* path, const char* mode) {
     return UniqueFile(std::fopen(path, mode));
 }

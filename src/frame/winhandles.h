@@ -29,4 +29,13 @@ struct HandleTraits {
 };
 using UniqueHandle = Unique<HandleTraits>;
 
+// Kernel handles whose empty value is INVALID_HANDLE_VALUE (CreateFileA,
+// CreateToolhelp32Snapshot).
+struct FileHandleTraits {
+    using Handle = HANDLE;
+    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) noexcept { CloseHandle(h); }
+};
+using UniqueFileHandle = Unique<FileHandleTraits>;
+
 }  // namespace wex

@@ -1,12 +1,8 @@
-#include <cstdio>
-#include <string>
-
 #include "frame/diagnostics.h"
-#include "frame/unique.h"
 #include "itemfile/itemfile.h"
 #include "itemfile/itemline.h"
-#include "itemfile/linereader.h"
 #include "itemfile/rewrite.h"
+#include "itemfile/textfile.h"
 
 namespace wex::itemfile {
 namespace {
@@ -21,79 +17,62 @@ int ResultAfter(RewriteOutcome outcome, const char* path, int success) {
 }  // namespace
 
 int SetItem(const char* path, std::string_view name, std::string_view value) {
-    int replaced = 0;
-    LineTransform transform;
-    transform.piece = [&](std::string_view piece, std::FILE* out) {
-        std::size_t eq = EqualsOffset(piece, name);
-        if (eq == kNoItem) {
-            WriteText(out, piece);
-            return;
-        }
-        WriteText(out, piece.substr(0, eq + 1));
-        WriteText(out, value);
-        WriteText(out, "\n");
-        ++replaced;
-    };
-    transform.end = [&](std::FILE* out) {
-        if (replaced != 0) return;
-        WriteText(out, "\n");
-        WriteText(out, name);
-        WriteText(out, "=");
-        WriteText(out, value);
-        WriteText(out, "\n");
-    };
-    return ResultAfter(RewriteThroughTempFile(path, transform), path, 1);
+    SetItemEdit edit(name, value);
+    return ResultAfter(RewriteThroughTempFile(path, edit), path, 1);
 }
 
-int DeleteItems(const char* path, std::string_view name, const char* filter) {
-    int dropped = 0;
-    std::string_view wanted = filter ? filter : "";
-    LineTransform transform;
-    transform.piece = [&](std::string_view piece, std::FILE* out) {
-        std::size_t eq = EqualsOffset(piece, name);
-        if (eq != kNoItem && piece.substr(eq).find(wanted) != std::string_view::npos) {
-            ++dropped;
-            return;
-        }
-        WriteText(out, piece);
-    };
-    RewriteOutcome outcome = RewriteThroughTempFile(path, transform);
-    return ResultAfter(outcome, path, dropped);
+int DeleteItems(const char* path, std::string_view name, std::string_view filter) {
+    DeleteItemsEdit edit(name, filter);
+    const RewriteOutcome outcome = RewriteThroughTempFile(path, edit);
+    return ResultAfter(outcome, path, edit.Dropped());
 }
 
 int SubstituteText(const char* path, std::string_view search, std::string_view replacement) {
-    LineTransform transform;
-    transform.piece = [&](std::string_view piece, std::FILE* out) {
-        WriteText(out, ReplaceAll(piece, search, replacement));
-    };
-    return ResultAfter(RewriteThroughTempFile(path, transform), path, 1);
+    SubstituteEdit edit(search, replacement);
+    return ResultAfter(RewriteThroughTempFile(path, edit), path, 1);
 }
 
-int AddItem(const char* path, const char* name, const char* value) {
-    UniqueFile file = OpenFile(path, "a+t");
+// Appends in binary, with the text mode's newlines written by the library:
+// the C runtime's text-mode append would drop a Ctrl-Z that ends the file.
+int AddItem(const char* path, std::string_view name, std::string_view value) {
+    UniqueFileHandle file = OpenForAppending(path);
     if (!file) {
         ErrorLine("Could not open file %s for reading.\n", path);
         return 0;
     }
-    std::fprintf(file.Get(), "\n%s = %s\n", name, value);
-    return 1;
+    FileSink sink(file.Get());
+    TextWriter out(sink);
+    out.Write("\n");
+    out.Write(name);
+    out.Write(" = ");
+    out.Write(value);
+    out.Write("\n");
+    // A write that fails (a full disk) is a failure, not a success.
+    return out.Flush() ? 1 : 0;
 }
 
 int AppendFileTo(const char* sourcePath, const char* destinationPath) {
-    UniqueFile source = OpenFile(sourcePath, "r");
+    UniqueFileHandle source = OpenForReading(sourcePath);
     if (!source) {
         ErrorLine("Could not open file %s for reading.\n", sourcePath);
         return 0;
     }
-    UniqueFile destination = OpenFile(destinationPath, "a");
+    UniqueFileHandle destination = OpenForAppending(destinationPath);
     if (!destination) {
         ErrorLine("could not open file %s for reading .\n", destinationPath);
         return 0;
     }
-    LineReader<kLineBufferSize> reader(source.Get());
-    for (std::string_view piece; reader.Next(piece);) WriteText(destination.Get(), piece);
-    destination.Reset();
-    return 1;
+    // Appending a file to itself would read its own new end for ever.
+    if (SameFile(source.Get(), destination.Get())) {
+        ErrorLine("Could not append file %s to itself (%s).\n", sourcePath, destinationPath);
+        return 0;
+    }
+    FileSource in(source.Get());
+    FileSink sink(destination.Get());
+    TextWriter out(sink);
+    TextPieceReader pieces(in, kLineBufferSize - 1);
+    for (std::string_view piece; pieces.Next(piece);) out.Write(piece);
+    return out.Flush() && !pieces.Failed() ? 1 : 0;
 }
 
 }  // namespace wex::itemfile

@@ -1,31 +1,63 @@
-// Item file exports: argument checks, then the work in itemfile.h.
+// Item file exports: argument checks, then the work in itemfile.h. The
+// queries return their texts; each export copies into the caller's buffer
+// no more than its declaration in wexlib.h promises.
+#include <limits>
+
 #include "frame/export.h"
 #include "itemfile/itemfile.h"
+#include "itemfile/itemline.h"
 
 using namespace wex;
 
+namespace {
+
+// A null filter or value filter counts as the empty text: any item line.
+std::string_view OrEmpty(const char* text) { return text ? std::string_view(text) : std::string_view(); }
+
+// An item value is at most 398 characters: 399 bytes with the zero.
+constexpr std::size_t kItemValueCapacity = itemfile::kLineBufferSize - 1;
+// A user name is at most 78 characters: 79 bytes with the zero.
+constexpr std::size_t kUserNameCapacity = itemfile::kPasswdLineSize - 1;
+// The caller sizes the names buffer for the file at hand (no bound).
+constexpr std::size_t kUnbounded = std::numeric_limits<std::size_t>::max();
+
+}  // namespace
+
 extern "C" int WEXCALL FindFileItem(const char* path, const char* name, const char* filter) {
     if (!path || !name) return 0;
-    return ExportBoundary(0, [&] { return itemfile::FindItem(path, name, filter); });
+    return ExportBoundary(0, [&] { return itemfile::FindItem(path, name, OrEmpty(filter)); });
 }
 
 extern "C" int WEXCALL GetFileItem(const char* path, const char* name, char* value) {
     if (!path || !name) return 0;
-    return ExportBoundary(0, [&] { return itemfile::GetItem(path, name, value); });
+    return ExportBoundary(0, [&] {
+        std::optional<std::string> found = itemfile::GetItem(path, name);
+        if (!found) return 0;
+        if (value) CopyOut(*found, value, kItemValueCapacity);
+        return 1;
+    });
 }
 
 extern "C" int WEXCALL GetAllItemNames(const char* path, char* names) {
     if (!names) return 0;
-    if (!path) {
-        names[0] = '\0';
-        return 0;
-    }
-    return ExportBoundary(0, [&] { return itemfile::GetAllNames(path, names); });
+    names[0] = '\0';
+    if (!path) return 0;
+    return ExportBoundary(0, [&] {
+        std::optional<itemfile::ItemNames> found = itemfile::GetAllNames(path);
+        if (!found) return 0;
+        CopyOut(found->joined, names, kUnbounded);
+        return found->count;
+    });
 }
 
 extern "C" int WEXCALL _GetUserName(const char* passwdPath, char* user) {
     if (!passwdPath || !user) return 0;
-    return ExportBoundary(0, [&] { return itemfile::GetUserName(passwdPath, user); });
+    return ExportBoundary(0, [&] {
+        std::optional<std::string> found = itemfile::ReadUserName(passwdPath);
+        if (!found) return 0;
+        CopyOut(*found, user, kUserNameCapacity);
+        return 1;
+    });
 }
 
 extern "C" int WEXCALL SetFileItem(const char* path, const char* name, const char* value) {
@@ -40,7 +72,7 @@ extern "C" int WEXCALL AddFileItem(const char* path, const char* name, const cha
 
 extern "C" int WEXCALL DeleteFileItem(const char* path, const char* name, const char* filter) {
     if (!path || !name) return 0;
-    return ExportBoundary(0, [&] { return itemfile::DeleteItems(path, name, filter); });
+    return ExportBoundary(0, [&] { return itemfile::DeleteItems(path, name, OrEmpty(filter)); });
 }
 
 extern "C" int WEXCALL Substitute(const char* path, const char* search, const char* replacement) {

@@ -54,4 +54,10 @@ std::string_view UserNameOf(std::string_view firstLine) {
     return colon == std::string_view::npos ? std::string_view{} : firstLine.substr(0, colon);
 }
 
+bool DropCrossesLoneCr(std::string_view dropped) {
+    if (!dropped.empty() && dropped.back() == '\n') dropped.remove_suffix(1);
+    const std::size_t cr = dropped.find('\r');
+    return cr != std::string_view::npos && dropped.find_first_not_of('\r', cr) != std::string_view::npos;
+}
+
 }  // namespace wex::itemfile

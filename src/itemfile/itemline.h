@@ -44,4 +44,11 @@ std::string ReplaceAll(std::string_view piece, std::string_view search, std::str
 // empty text when the line holds none.
 std::string_view UserNameOf(std::string_view firstLine);
 
+// True when dropping this text would take bytes of a further line with it: a
+// lone CR inside it is followed by something other than CRs and the piece's
+// final newline. The text mode reads only CR LF as a line end, but a file with
+// lone-CR line ends ("A = 1\rPORT = 80\rB = 2\r") holds whole lines there, so
+// the edits refuse such a drop rather than guess.
+bool DropCrossesLoneCr(std::string_view dropped);
+
 }  // namespace wex::itemfile

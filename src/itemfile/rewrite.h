@@ -1,12 +1,18 @@
-// Rewrite through a temporary file: the new content of a text file goes to a
-// fresh temporary file named by the C runtime's tmpnam, which is then copied
-// over the target as a whole and deleted. The target is never written in
-// place, so it holds either its old or its complete new content.
+// Rewrite through a temporary file. The new content of a text file is written
+// to a fresh temporary file named by the C runtime's tmpnam and, in the same
+// pass, to a sibling of the target in the target's own folder, which is
+// flushed to disk and then renamed over the target in one step. So at every
+// moment the target holds exactly its old content or exactly its complete new
+// content, also when the process is ended or the power fails mid-way.
+//
+// Nothing piles up after an ended rewrite: the temporary file is removed by
+// the system when its last handle closes, and the sibling has one fixed name
+// per target (its name with ".wexlib-new" added), which the next rewrite of
+// that target replaces. The sibling is named in the extended-length form, so
+// that it also works beside a target whose own name is close to MAX_PATH.
 #pragma once
 
-#include <cstdio>
-#include <functional>
-#include <string_view>
+#include "itemfile/itemtext.h"
 
 namespace wex::itemfile {
 
@@ -14,24 +20,13 @@ enum class RewriteOutcome {
     Replaced,          // the new content is in place
     NoTempFile,        // no temporary file could be created; target untouched
     TargetUnreadable,  // the target could not be opened for reading
-    NotReplaced,       // writing the new content or copying it over failed
+    Refused,           // the edit refused a piece; target untouched
+    NotReplaced,       // the new content could not be completed or put in place
 };
 
-struct LineTransform {
-    // Called with each line piece of the target (at most 399 characters).
-    std::function<void(std::string_view piece, std::FILE* out)> piece;
-    // Called once after the last piece; may be empty.
-    std::function<void(std::FILE* out)> end;
-};
-
-RewriteOutcome RewriteThroughTempFile(const char* target, const LineTransform& transform);
+RewriteOutcome RewriteThroughTempFile(const char* target, PieceEdit& edit);
 
 // Writes the standard error line that belongs to a failed outcome.
 void ReportRewrite(RewriteOutcome outcome, const char* target);
-
-// Writes text byte for byte (no character is special).
-inline void WriteText(std::FILE* out, std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), out);
-}
 
 }  // namespace wex::itemfile

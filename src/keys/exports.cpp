@@ -1,4 +1,6 @@
 // Merchant key exports: argument checks, then the work in keys.h.
+#include <limits>
+
 #include "frame/export.h"
 #include "keys/keys.h"
 #include "keys/keytext.h"
@@ -7,7 +9,13 @@ using namespace wex;
 
 extern "C" int WEXCALL SubstituteKeys(const char* keyFile, const char* itemFile, char* publicKey) {
     if (!keyFile || !itemFile || !publicKey) return 0;
-    return ExportBoundary(0, [&] { return keys::SubstituteKeys(keyFile, itemFile, publicKey); });
+    return ExportBoundary(0, [&] {
+        keys::Substitution done = keys::SubstituteKeys(keyFile, itemFile);
+        // The caller sizes the buffer for every public block of its key file:
+        // at most 2044 characters a block, so no bound is applied here.
+        if (done.keyFileOpened) CopyOut(done.publicKey, publicKey, std::numeric_limits<std::size_t>::max());
+        return done.result;
+    });
 }
 
 extern "C" int WEXCALL MakeKeys(const char* installRoot, const char* merchant, const char* seedText) {

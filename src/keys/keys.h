@@ -11,10 +11,24 @@ namespace wex::keys {
 // gives it 1500 ms, deletes the seed file. 1 when the generator was started.
 int MakeKeys(const char* installRoot, const char* merchant, const char* seedText);
 
+// What SubstituteKeys did: whether the key file opened, the export's result,
+// and the public blocks' body lines for the caller's buffer.
+struct Substitution {
+    bool keyFileOpened = false;
+    int result = 0;
+    std::string publicKey;
+};
+
 // Moves the key blocks of keyFile into itemFile and writes "reginfo.txt"
-// beside it. publicKey receives the public blocks' body lines. 1 when exactly
-// two blocks were complete.
-int SubstituteKeys(const char* keyFile, const char* itemFile, char* publicKey);
+// beside it. The result is 1 when exactly two blocks were complete.
+Substitution SubstituteKeys(const char* keyFile, const char* itemFile);
+
+// The generator's command line: "<root>\bin\makekeys.exe -output
+// <root>\merchants\<merchant>\<merchant>.key -input <seed file>", with each
+// of the three paths in double quotes when any of root, merchant or seed file
+// name holds a space.
+std::string GeneratorCommandLine(const std::string& installRoot, const std::string& merchant,
+                                 const std::string& seedName);
 
 // The key item writer: stores blockText as item `name` of itemFile through a
 // rewrite through a temporary file. Returns the number of item lines replaced

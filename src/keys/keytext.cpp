@@ -56,6 +56,7 @@ KeyBlockReader::Step KeyBlockReader::Feed(std::string_view piece) {
     if (StartsWith(piece, "EOF")) {
         state_ = State::Outside;
         if (overlong_) return Step::Refused;
+        if (text_.back() != '\n') text_ += '\n';
         text_ += '}';
         return isPublic ? Step::PublicDone : Step::PrivateDone;
     }
@@ -78,27 +79,39 @@ bool ClosesBraceBlock(std::string_view line) {
     return first != std::string_view::npos && line[first] == '}';
 }
 
-void KeyItemEditor::Piece(std::string_view piece, std::string& out) {
+bool EndsInGluedBrace(std::string_view line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    if (line.size() < 2 || line.back() != '}') return false;
+    const char before = line[line.size() - 2];
+    return before != ' ' && before != '\t';
+}
+
+bool KeyItemEditor::Piece(std::string_view piece, std::string& out) {
     if (holding_) {
         held_.append(piece);
-        if (ClosesBraceBlock(piece)) {
+        if (itemfile::DropCrossesLoneCr(piece)) heldCrossesCr_ = true;
+        if (ClosesBraceBlock(piece) || EndsInGluedBrace(piece)) {
+            if (heldCrossesCr_) return false;
             holding_ = false;
             held_.clear();
         }
-        return;
+        return true;
     }
     const std::size_t eq = itemfile::EqualsOffset(piece, name_);
     if (eq == itemfile::kNoItem) {
         out.append(piece);
         if (!piece.empty()) lineOpen_ = piece.back() != '\n';
-        return;
+        return true;
     }
+    if (itemfile::DropCrossesLoneCr(piece.substr(eq + 1))) return false;
     out.append(piece.substr(0, eq + 1));
     out.append(block_);
     out.push_back('\n');
     lineOpen_ = false;
     ++replaced_;
     holding_ = OpensBraceBlock(piece.substr(eq + 1));
+    heldCrossesCr_ = false;
+    return true;
 }
 
 void KeyItemEditor::End(std::string& out) {
@@ -108,6 +121,7 @@ void KeyItemEditor::End(std::string& out) {
         if (!held_.empty()) lineOpen_ = held_.back() != '\n';
         held_.clear();
         holding_ = false;
+        heldCrossesCr_ = false;
     }
     if (replaced_ != 0) return;
     if (lineOpen_) out.push_back('\n');

@@ -48,7 +48,9 @@ public:
 
     Step Feed(std::string_view piece);
 
-    // "{\n", the body lines, then "}" once the block is done.
+    // "{\n", the body lines, then "}" once the block is done. The "}" always
+    // starts a line of its own: after a last body piece without a newline
+    // (key text that "EOF" follows on the same line) one is put in.
     const std::string& BlockText() const { return text_; }
 
 private:
@@ -63,16 +65,19 @@ private:
 // Rewrites an item file's pieces so that item `name` holds blockText:
 // each item line for name becomes its text up to and including the "=",
 // the block text and a newline. When that item line opens a brace block (its
-// value ends in "{"), the old block's lines through the first line whose
-// first non-space character is "}" are left out; when no such line comes,
-// they are kept. Without any item line, "name=blockText\n" is appended at the
-// end, on a line of its own.
+// value ends in "{"), the old block's lines through its closing line are left
+// out; when no closing line comes, they are kept. A closing line is one whose
+// first non-space character is "}", or one whose key text ends in a glued "}"
+// (as blocks whose last key line had no newline were once stored). Without
+// any item line, "name=blockText\n" is appended at the end, on a line of its
+// own.
 class KeyItemEditor {
 public:
     KeyItemEditor(std::string_view name, std::string_view blockText) : name_(name), block_(blockText) {}
 
-    // Appends to out what replaces this piece.
-    void Piece(std::string_view piece, std::string& out);
+    // Appends to out what replaces this piece. False refuses the edit: what
+    // it would leave out holds a line that ends in a lone CR.
+    bool Piece(std::string_view piece, std::string& out);
     // Appends to out what follows the last piece.
     void End(std::string& out);
 
@@ -85,6 +90,7 @@ private:
     int replaced_ = 0;
     bool holding_ = false;      // inside an old block, waiting for its "}"
     std::string held_;          // the old block's lines so far
+    bool heldCrossesCr_ = false;  // dropping them would take a lone-CR line along
     bool lineOpen_ = false;     // the text written so far ends inside a line
 };
 
@@ -94,5 +100,9 @@ bool OpensBraceBlock(std::string_view valuePart);
 
 // True when the first character after leading spaces is "}".
 bool ClosesBraceBlock(std::string_view line);
+
+// True when the line's text, its line end aside, ends in a "}" glued to the
+// key text before it (neither a space nor a tab).
+bool EndsInGluedBrace(std::string_view line);
 
 }  // namespace wex::keys

@@ -80,6 +80,20 @@ private:
 
 }  // namespace
 
+std::string GeneratorCommandLine(const std::string& installRoot, const std::string& merchant,
+                                 const std::string& seedName) {
+    std::string program = installRoot + "\\bin\\makekeys.exe";
+    std::string keyFile = installRoot + "\\merchants\\" + merchant + "\\" + merchant + ".key";
+    std::string seed = seedName;
+    // A path with a space would otherwise start another program ("C:\Program")
+    // or reach the generator as two arguments: then every path is quoted.
+    const bool quote = (installRoot + merchant + seedName).find(' ') != std::string::npos;
+    if (quote) {
+        for (std::string* path : {&program, &keyFile, &seed}) *path = '"' + *path + '"';
+    }
+    return program + " -output " + keyFile + " -input " + seed;
+}
+
 bool MakeSeedName(const char* preferredDir, std::string& name) {
     std::string dir = SeedDirectory(preferredDir);
     if (dir.size() + (sizeof kSeedPrefix - 1) + 12 > kMaxPath) return false;
@@ -103,8 +117,7 @@ int MakeKeys(const char* installRoot, const char* merchant, const char* seedText
     }
 
     const std::string root = installRoot;
-    std::string commandLine = root + "\\bin\\makekeys.exe -output " + root + "\\merchants\\" + merchant + "\\" +
-                              merchant + ".key -input " + seedName;
+    std::string commandLine = GeneratorCommandLine(root, merchant, seedName);
     std::string workingDirectory = root + "\\bin";
     if (commandLine.size() >= kCommandLineSize || workingDirectory.size() >= kWorkingDirectorySize) {
         ErrorLine("Generator command line too long for install root %s.\n", installRoot);

@@ -1,15 +1,13 @@
 // Key file substitution: the key file's blocks become brace block items of the
 // merchant's item file, and the public key also goes to "reginfo.txt".
-#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "frame/diagnostics.h"
-#include "frame/unique.h"
 #include "itemfile/itemfile.h"
 #include "itemfile/itemline.h"
-#include "itemfile/linereader.h"
 #include "itemfile/rewrite.h"
+#include "itemfile/textfile.h"
 #include "keys/keys.h"
 #include "keys/keytext.h"
 
@@ -21,39 +19,35 @@ namespace {
 constexpr std::size_t kRegInfoPathSize = 256;
 constexpr std::size_t kMerchantIdSize = 80;
 
-// Appends to the caller's public key buffer without rescanning it.
-class PublicKeyOut {
+// The key item writer's rules as an edit of the item file's pieces.
+class KeyItemEdit : public itemfile::PieceEdit {
 public:
-    explicit PublicKeyOut(char* buffer) : end_(buffer) { *end_ = '\0'; }
-    void Append(std::string_view line) {
-        std::memcpy(end_, line.data(), line.size());
-        end_ += line.size();
-        *end_ = '\0';
+    KeyItemEdit(std::string_view name, std::string_view blockText) : editor_(name, blockText) {}
+    bool Piece(std::string_view piece, itemfile::TextWriter& out) override {
+        text_.clear();
+        if (!editor_.Piece(piece, text_)) return false;
+        out.Write(text_);
+        return true;
     }
+    void End(itemfile::TextWriter& out) override {
+        text_.clear();
+        editor_.End(text_);
+        out.Write(text_);
+    }
+    int Replaced() const { return editor_.Replaced(); }
 
 private:
-    char* end_;
+    KeyItemEditor editor_;
+    std::string text_;
 };
 
 }  // namespace
 
 int WriteKeyItem(const char* itemFile, std::string_view name, std::string_view blockText) {
-    KeyItemEditor editor(name, blockText);
-    std::string text;
-    itemfile::LineTransform transform;
-    transform.piece = [&](std::string_view piece, std::FILE* out) {
-        text.clear();
-        editor.Piece(piece, text);
-        itemfile::WriteText(out, text);
-    };
-    transform.end = [&](std::FILE* out) {
-        text.clear();
-        editor.End(text);
-        itemfile::WriteText(out, text);
-    };
-    itemfile::RewriteOutcome outcome = itemfile::RewriteThroughTempFile(itemFile, transform);
+    KeyItemEdit edit(name, blockText);
+    const itemfile::RewriteOutcome outcome = itemfile::RewriteThroughTempFile(itemFile, edit);
     itemfile::ReportRewrite(outcome, itemFile);
-    return outcome == itemfile::RewriteOutcome::Replaced ? editor.Replaced() : 0;
+    return outcome == itemfile::RewriteOutcome::Replaced ? edit.Replaced() : 0;
 }
 
 int WriteRegInfo(std::string_view blockText, const char* itemFile) {
@@ -63,43 +57,46 @@ int WriteRegInfo(std::string_view blockText, const char* itemFile) {
     path += "\\reginfo.txt";
     if (path.size() >= kRegInfoPathSize) return 0;  // refused: the name does not fit
 
-    UniqueFile file = OpenFile(path.c_str(), "w");
+    UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return 0;
 
     // The item file now already holds the new public key. An identifier is
     // at most 79 characters here: a longer value is cut there.
-    char value[itemfile::kLineBufferSize] = "";
-    if (!itemfile::GetItem(itemFile, "MERCHANT_ID", value)) value[0] = '\0';
-    value[kMerchantIdSize - 1] = '\0';
+    std::string id = itemfile::GetItem(itemFile, "MERCHANT_ID").value_or(std::string());
+    if (id.size() > kMerchantIdSize - 1) id.resize(kMerchantIdSize - 1);
 
-    std::fprintf(file.Get(), "MERHANT_ID = %s\n", value);
-    std::fputs("Public Key =", file.Get());
-    itemfile::WriteText(file.Get(), blockText);
-    std::fputs("\n", file.Get());
-    bool written = !std::ferror(file.Get());
-    if (std::fclose(file.Release()) != 0) written = false;
-    return written ? 1 : 0;
+    itemfile::FileSink sink(file.Get());
+    itemfile::TextWriter out(sink);
+    out.Write("MERHANT_ID = ");
+    out.Write(id);
+    out.Write("\nPublic Key =");
+    out.Write(blockText);
+    out.Write("\n");
+    return out.Flush() ? 1 : 0;
 }
 
-int SubstituteKeys(const char* keyFile, const char* itemFile, char* publicKey) {
-    UniqueFile keys = OpenFile(keyFile, "r");
+Substitution SubstituteKeys(const char* keyFile, const char* itemFile) {
+    Substitution done;
+    UniqueFileHandle keys = itemfile::OpenForReading(keyFile);
     if (!keys) {
         std::string text = "Unable to open key file : ";
         text += keyFile;
         text += ".";
         ShowBox(text.c_str(), "Info");
-        return 0;
+        return done;
     }
-    PublicKeyOut publicOut(publicKey);
+    done.keyFileOpened = true;
     KeyBlockReader blocks;
     int completed = 0;
     bool reportedOverlong = false;
 
-    itemfile::LineReader<kKeyLineSize> reader(keys.Get());
-    for (std::string_view piece; reader.Next(piece);) {
+    itemfile::FileSource source(keys.Get());
+    itemfile::TextPieceReader pieces(source, kKeyLineSize - 1);
+    for (std::string_view piece; pieces.Next(piece);) {
         switch (blocks.Feed(piece)) {
         case KeyBlockReader::Step::PublicLine:
-            publicOut.Append(piece);
+            done.publicKey.append(piece);
             break;
         case KeyBlockReader::Step::PublicDone:
             WriteKeyItem(itemFile, "MERCHANT_PUBLIC_KEY", blocks.BlockText());
@@ -127,7 +124,8 @@ int SubstituteKeys(const char* keyFile, const char* itemFile, char* publicKey) {
             break;
         }
     }
-    return completed == 2 ? 1 : 0;
+    done.result = completed == 2 ? 1 : 0;
+    return done;
 }
 
 }  // namespace wex::keys

@@ -92,6 +92,9 @@ int KillProcesses(const char* pattern, int processId, int force, const Platform&
 }
 
 int FindProcessId(const char* pattern, const Platform& platform) {
+    // The empty pattern names no process: matched, it would return whichever
+    // task happens to have no window title.
+    if (pattern[0] == '\0') return 0;
     EnableDebugPrivilege();
     const Pattern prepared = PreparePattern(pattern);
     TaskList list;

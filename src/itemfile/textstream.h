@@ -1,0 +1,91 @@
+// The platform's text mode, done by the library itself: on reading, CR LF
+// becomes one newline and a lone CR stays; on writing, every newline becomes
+// CR LF. Unlike the C runtime's text mode, a Ctrl-Z (0x1A) is an ordinary byte
+// and a NUL never ends a piece: every byte of a file is seen and written back.
+// Free of the platform, so that it is also built and fuzzed natively.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+namespace wex::itemfile {
+
+// Where the raw bytes come from: fills at most size bytes and returns how many
+// it stored, 0 at the end, or -1 after a read error.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual std::ptrdiff_t Read(char* into, std::size_t size) = 0;
+};
+
+// Where the raw bytes go: false when they could not all be written.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual bool Write(const char* bytes, std::size_t size) = 0;
+};
+
+// Reads a text-mode stream in pieces the way fgets with a buffer of
+// maxPiece + 1 bytes does: at most maxPiece characters, ending after a
+// newline when one comes first. The raw bytes are taken in large blocks.
+class TextPieceReader {
+public:
+    TextPieceReader(ByteSource& source, std::size_t maxPiece);
+
+    // The next piece, or false at the end of the stream (or after a read
+    // error). The view stays valid until the next call.
+    bool Next(std::string_view& piece);
+
+    // True when a read error ended the stream early.
+    bool Failed() const { return failed_; }
+
+private:
+    // Makes at least one unread byte available; false at the end.
+    bool Fill();
+
+    ByteSource& source_;
+    std::size_t maxPiece_;
+    std::unique_ptr<char[]> block_;
+    std::size_t at_ = 0, end_ = 0;
+    std::unique_ptr<char[]> piece_;
+    bool atEnd_ = false;
+    bool failed_ = false;
+};
+
+// Writes text with every newline as CR LF, through one block buffer.
+class TextWriter {
+public:
+    explicit TextWriter(ByteSink& sink);
+    ~TextWriter() = default;
+    TextWriter(const TextWriter&) = delete;
+    TextWriter& operator=(const TextWriter&) = delete;
+
+    void Write(std::string_view text);
+    // Hands everything buffered to the sink; false when any write failed.
+    bool Flush();
+    bool Failed() const { return failed_; }
+
+private:
+    void Put(const char* bytes, std::size_t size);
+
+    ByteSink& sink_;
+    std::unique_ptr<char[]> block_;
+    std::size_t used_ = 0;
+    bool failed_ = false;
+};
+
+// Raw blocks are this large: a whole typical item file in one read.
+constexpr std::size_t kTextBlockSize = 64 * 1024;
+
+// A source over bytes in memory (tests, fuzzing).
+class MemorySource : public ByteSource {
+public:
+    explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+    std::ptrdiff_t Read(char* into, std::size_t size) override;
+
+private:
+    std::string_view bytes_;
+};
+
+}  // namespace wex::itemfile
