@@ -3,10 +3,7 @@
 #pragma once
 
 #define WEXAPI
-#include <cstddef>
-#include <cstring>
-#include <string_view>
-
+#include "frame/copyout.h"
 #include "wexlib.h"
 
 namespace wex {
@@ -20,14 +17,6 @@ int ExportBoundary(int failure, Work&& work) noexcept {
     } catch (...) {
         return failure;
     }
-}
-
-// The one copy of a result text into a caller's buffer: at most capacity - 1
-// bytes of text and the terminating zero.
-inline void CopyOut(std::string_view text, char* out, std::size_t capacity) {
-    const std::size_t length = text.size() < capacity ? text.size() : capacity - 1;
-    if (length > 0) std::memcpy(out, text.data(), length);
-    out[length] = '\0';
 }
 
 }  // namespace wex

@@ -189,6 +189,121 @@ TEST_F(ItemEdits, LockedTargetIsNotReplacedAndTheEditFails) {
     EXPECT_EQ(ReadBytes(path), "A = 1\r\n");
 }
 
+// Bytes that the C runtime's text mode loses (NUL, Ctrl-Z) and files whose
+// lines end in a lone CR. Every row holds exact bytes before and after.
+struct HostileRow {
+    const char* label;
+    std::string before;
+    int (WEXCALL* edit)(const char*, const char*, const char*);
+    const char* name;
+    const char* argument;
+    int result;
+    std::string after;
+    bool refusedLine;  // the "left unchanged" line on standard error
+};
+
+TEST_F(ItemEdits, EveryByteThatAnEditDoesNotChangeIsKept) {
+    using namespace std::string_literals;
+    const std::string nul = "A = 1\r\nB = x\0y\r\nPORT = 80\0tail\r\nC\0D = 2\r\nE = 5\r\n"s;
+    const std::string ctrlZ = "A = 1\r\n\x1a" "B = 2\r\nPORT = 80\r\nE = 5\r\n";
+    const std::string lone = "A = 1\rPORT = 80\rB = 2\rE = 5\r";
+    const HostileRow rows[] = {
+        {"NUL: set", nul, SetFileItem, "PORT", "81", 1, "A = 1\r\nB = x\0y\r\nPORT =81\r\nC\0D = 2\r\nE = 5\r\n"s},
+        {"NUL: delete", nul, DeleteFileItem, "PORT", nullptr, 1, "A = 1\r\nB = x\0y\r\nC\0D = 2\r\nE = 5\r\n"s},
+        {"NUL: a name after a NUL", nul, DeleteFileItem, "D", nullptr, 1,
+         "A = 1\r\nB = x\0y\r\nPORT = 80\0tail\r\nE = 5\r\n"s},
+        {"NUL: substitute", nul, Substitute, "tail", "end", 1,
+         "A = 1\r\nB = x\0y\r\nPORT = 80\0end\r\nC\0D = 2\r\nE = 5\r\n"s},
+        {"Ctrl-Z: set", ctrlZ, SetFileItem, "PORT", "81", 1, "A = 1\r\n\x1a" "B = 2\r\nPORT =81\r\nE = 5\r\n"},
+        {"Ctrl-Z: delete", ctrlZ, DeleteFileItem, "E", nullptr, 1, "A = 1\r\n\x1a" "B = 2\r\nPORT = 80\r\n"},
+        {"Ctrl-Z: substitute", ctrlZ, Substitute, "2", "3", 1, "A = 1\r\n\x1a" "B = 3\r\nPORT = 80\r\nE = 5\r\n"},
+        {"lone CR: delete refused", lone, DeleteFileItem, "PORT", nullptr, 0, lone, true},
+        {"lone CR: set refused", lone, SetFileItem, "PORT", "81", 0, lone, true},
+        {"lone CR: substitute drops nothing", lone, Substitute, "80", "81", 1, "A = 1\rPORT = 81\rB = 2\rE = 5\r"},
+        {"lone CR in the kept text before the name", "A\rPORT = 80\r\n", SetFileItem, "PORT", "81", 1,
+         "A\rPORT =81\r\n"},
+        {"stray CR at the end of the old value", "PORT = 80\r\r\nX = 1\r\n", SetFileItem, "PORT", "81", 1,
+         "PORT =81\r\nX = 1\r\n"},
+    };
+    for (const HostileRow& row : rows) {
+        SCOPED_TRACE(row.label);
+        std::string path = File(row.before);
+        wextest::StdCapture capture;
+        EXPECT_EQ(row.edit(path.c_str(), row.name, row.argument), row.result);
+        EXPECT_EQ(ReadBytes(path), row.after);
+        EXPECT_EQ(capture.Err(), row.refusedLine ? "File " + path +
+                                                       " left unchanged: the edit would remove a line that ends in "
+                                                       "a lone carriage return.\n"
+                                                 : "");
+        EXPECT_EQ(wextest::FilesIn(scratch_.Root()), (std::set<std::string>{"items.ini"}))
+            << "no sibling is left beside the target";
+    }
+}
+
+TEST_F(ItemEdits, BinaryNoiseSurvivesARewrite) {
+    // Only the text mode's line ends change: a bare LF gains its CR.
+    std::string noise;
+    unsigned state = 12345;
+    for (int i = 0; i < (1 << 20); ++i) {
+        state = state * 1103515245u + 12345u;
+        noise.push_back(static_cast<char>(state >> 23));
+    }
+    std::string expected;
+    for (std::size_t i = 0; i < noise.size(); ++i) {
+        if (noise[i] == '\n' && (i == 0 || noise[i - 1] != '\r')) expected.push_back('\r');
+        expected.push_back(noise[i]);
+    }
+    std::string path = File(noise);
+    EXPECT_EQ(Substitute(path.c_str(), "no such text in it at all", "x"), 1);
+    EXPECT_TRUE(ReadBytes(path) == expected) << "the rewritten noise differs";
+}
+
+TEST_F(ItemEdits, AddedItemAfterCtrlZIsReadable) {
+    std::string path = File("A = 1\r\n\x1a");
+    EXPECT_EQ(AddFileItem(path.c_str(), "PORT", "81"), 1);
+    EXPECT_EQ(ReadBytes(path), "A = 1\r\n\x1a\r\nPORT = 81\r\n");
+    char value[400] = "";
+    EXPECT_EQ(GetFileItem(path.c_str(), "PORT", value), 1);
+    EXPECT_STREQ(value, "81");
+}
+
+TEST_F(ItemEdits, AppendFileKeepsEveryByteAndRefusesItself) {
+    using namespace std::string_literals;
+    std::string source = File("x\0y\r\n\x1a" "after\nlast"s, "source.txt");
+    std::string destination = File("start\x1a", "destination.txt");
+    EXPECT_EQ(AppendFile(source.c_str(), destination.c_str()), 1);
+    EXPECT_EQ(ReadBytes(destination), "start\x1ax\0y\r\n\x1a" "after\r\nlast"s);
+
+    const std::string before = ReadBytes(destination);
+    const std::string sameFile = scratch_.Root() + "\\.\\destination.txt";
+    for (const std::string& spelling : {destination, sameFile}) {
+        SCOPED_TRACE(spelling);
+        wextest::StdCapture capture;
+        EXPECT_EQ(AppendFile(destination.c_str(), spelling.c_str()), 0);
+        EXPECT_EQ(capture.Err(), "Could not append file " + destination + " to itself (" + spelling + ").\n");
+        EXPECT_EQ(ReadBytes(destination), before);
+    }
+}
+
+TEST_F(ItemEdits, RewriteKeepsTheTargetsAttributes) {
+    std::string path = File("A = 1\r\n");
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(SetFileItem(path.c_str(), "A", "2"), 1);
+    EXPECT_EQ(ReadBytes(path), "A =2\r\n");
+    EXPECT_EQ(GetFileAttributesA(path.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(ItemEdits, StaleSiblingOfAnEndedRewriteIsReplaced) {
+    std::string path = File("A = 1\r\n");
+    WriteBytes(path + ".wexlib-new", "half of an old rewrite");
+    SetFileAttributesA((path + ".wexlib-new").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(SetFileItem(path.c_str(), "A", "2"), 1);
+    EXPECT_EQ(ReadBytes(path), "A =2\r\n");
+    EXPECT_EQ(wextest::FilesIn(scratch_.Root()), (std::set<std::string>{"items.ini"}));
+}
+
 TEST_F(ItemEdits, BadArgumentsFailAndLeaveTheFile) {
     std::string path = File("A = 1\r\n");
     EXPECT_EQ(SetFileItem(nullptr, "A", "1"), 0);

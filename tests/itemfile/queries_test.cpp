@@ -149,6 +149,43 @@ TEST_F(ItemQueries, GetUserNameReadsTheFirstField) {
     EXPECT_STREQ(user, "");
 }
 
+// NUL and Ctrl-Z are ordinary bytes to the queries: no line is merged or
+// lost, and the lines after a Ctrl-Z are seen.
+TEST_F(ItemQueries, NulAndCtrlZAreOrdinaryBytes) {
+    using namespace std::string_literals;
+    std::string path = File("A = 1\r\nB = x\0y\r\nPORT = 80\0tail\r\nC\0D = 2\r\n\x1a" "E = 5\r\n"s);
+    char value[400];
+    std::memset(value, '#', sizeof value);
+    EXPECT_EQ(GetFileItem(path.c_str(), "PORT", value), 1);
+    EXPECT_EQ(std::string(value, 8), "80\0tail\0"s);
+    EXPECT_EQ(GetFileItem(path.c_str(), "E", value), 1);
+    EXPECT_STREQ(value, "5");
+    EXPECT_EQ(FindFileItem(path.c_str(), "D", "2"), 1);
+    EXPECT_EQ(FindFileItem(path.c_str(), "B", "xy"), 0) << "no match across a NUL";
+
+    char names[256];
+    std::memset(names, '#', sizeof names);
+    EXPECT_EQ(GetAllItemNames(path.c_str(), names), 5);
+    const std::string joined = "A&B&PORT&C\0D&\x1a" "E&\0"s;
+    EXPECT_EQ(std::string(names, joined.size()), joined);
+}
+
+TEST_F(ItemQueries, EmptyResultsAreCopiedSafely) {
+    char value[400];
+    std::memset(value, '#', sizeof value);
+    std::string path = File("X = 1\r\nNAME=");
+    EXPECT_EQ(GetFileItem(path.c_str(), "NAME", value), 1);
+    EXPECT_EQ(value[0], '\0');
+    EXPECT_EQ(value[1], '#') << "only the terminating zero is written";
+
+    char user[80];
+    std::memset(user, '#', sizeof user);
+    path = File("", "passwd");
+    EXPECT_EQ(_GetUserName(path.c_str(), user), 1);
+    EXPECT_EQ(user[0], '\0');
+    EXPECT_EQ(user[1], '#');
+}
+
 TEST_F(ItemQueries, MissingFileReportsOnItsChannels) {
     std::string missing = Missing();
     const std::string line = "Could not open file " + missing + " for reading.\n";

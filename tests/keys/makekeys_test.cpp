@@ -112,6 +112,46 @@ TEST_F(MakeKeysTest, SeedFileInTmpElseInstallRootAndGoneAfterwards) {
     EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
+// A space in the install root, the merchant name or the seed file's folder:
+// every path is quoted, so that the generator itself starts ("C:\\Program
+// Files\\..." must not start "C:\\Program.exe") and gets each path whole.
+TEST_F(MakeKeysTest, PathsWithSpacesAreQuoted) {
+    struct Row {
+        const char* label;
+        std::string root;
+        std::string merchant;
+        std::string tmp;
+    } rows[] = {
+        {"install root", scratch_.Path("Pay Root"), "shop1", tmp_},
+        {"merchant name", root_, "my shop", tmp_},
+        {"seed folder", root_, "shop1", scratch_.Path("tmp dir")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        CreateDirectoryA(row.root.c_str(), nullptr);
+        CreateDirectoryA((row.root + "\\bin").c_str(), nullptr);
+        CreateDirectoryA(row.tmp.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileA(wextest::BesideTest("fakegen.exe").c_str(), (row.root + "\\bin\\makekeys.exe").c_str(),
+                              FALSE));
+        _putenv(("TMP=" + row.tmp).c_str());
+        DeleteFileA(record_.c_str());
+        EXPECT_EQ(MakeKeys(row.root.c_str(), row.merchant.c_str(), "seed text"), 1);
+
+        std::string record = WaitForFile(record_);
+        std::size_t lineEnd = record.find('\n');
+        std::string commandLine = record.substr(0, lineEnd);
+        std::size_t seedStart = commandLine.rfind("-input \"") + 8;
+        std::string seedFile = commandLine.substr(seedStart, commandLine.size() - seedStart - 1);
+        EXPECT_TRUE(IsSeedName(seedFile, row.tmp)) << seedFile;
+        const std::string& m = row.merchant;
+        EXPECT_EQ(commandLine, "\"" + row.root + "\\bin\\makekeys.exe\" -output \"" + row.root + "\\merchants\\" + m + "\\" +
+                                   m + ".key\" -input \"" + seedFile + "\"");
+        EXPECT_EQ(record.substr(lineEnd + 1), row.root + "\\bin\n" + "seed text")
+            << "the generator ran in its folder and read the seed file";
+    }
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
 TEST_F(MakeKeysTest, MissingGeneratorShowsTheBoxPausesAndDeletesTheSeed) {
     _putenv(("TMP=" + tmp_).c_str());
     DWORD elapsed = 0;

@@ -119,6 +119,51 @@ TEST_F(SubstituteKeysTest, BlocksAndResults) {
     EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
+// A stored block's "}" starts its own line, whatever the key text held, so
+// that a later substitution removes the old block and nothing after it.
+TEST_F(SubstituteKeysTest, StoredBlocksCloseOnTheirOwnLine) {
+    using namespace std::string_literals;
+    const std::string clean = "$MerchantPUK\nNEW\nEOF\n$MerchantPRK\nSECRET\nEOF\n";
+    // What the clean substitution leaves, after item lines "NAME<eq>{".
+    auto afterClean = [](const char* publicEq, const char* privateEq) {
+        return "MERCHANT_ID = 42\r\nMERCHANT_PUBLIC_KEY"s + publicEq + "{\r\nNEW\r\n}\r\nX = 1\r\nMERCHANT_PRIVATE_KEY" +
+               privateEq + "{\r\nSECRET\r\n}\r\n";
+    };
+    const std::string oldItems = "MERCHANT_ID = 42\nMERCHANT_PUBLIC_KEY = {\nold\n}\nX = 1\n";
+    const std::string line255(255, 'k');
+    struct Row {
+        const char* label;
+        std::string key;
+        std::string items;   // before the first substitution
+        std::string stored;  // after it
+        std::string again;   // after a clean substitution
+    } rows[] = {
+        {"NUL bytes in the key text are kept",
+         "$MerchantPUK\nA\0B\nC\0\0\nEOF\n$MerchantPRK\n\0\0\0\nEOF\n"s, oldItems,
+         "MERCHANT_ID = 42\r\nMERCHANT_PUBLIC_KEY ={\r\nA\0B\r\nC\0\0\r\n}\r\nX = 1\r\n"
+         "MERCHANT_PRIVATE_KEY={\r\n\0\0\0\r\n}\r\n"s,
+         afterClean(" =", "=")},
+        {"EOF on the line of a 255-character key line",
+         "$MerchantPUK\n" + line255 + "EOF\n$MerchantPRK\nP\nEOF\n", oldItems,
+         "MERCHANT_ID = 42\r\nMERCHANT_PUBLIC_KEY ={\r\n" + line255 +
+             "\r\n}\r\nX = 1\r\nMERCHANT_PRIVATE_KEY={\r\nP\r\n}\r\n",
+         afterClean(" =", "=")},
+        {"a glued \"}\" stored before: the old block ends there", clean,
+         "MERCHANT_ID = 42\r\nMERCHANT_PUBLIC_KEY ={\r\nAC}\r\nX = 1\r\nMERCHANT_PRIVATE_KEY ={\r\nP}\r\n", "",
+         afterClean(" =", " =")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        WriteBytes(itemFile_, row.items);
+        EXPECT_EQ(Run(row.key, ""), 1);
+        if (row.key != clean) {
+            EXPECT_EQ(ReadBytes(itemFile_), row.stored);
+            EXPECT_EQ(Run(clean, ""), 1);
+        }
+        EXPECT_EQ(ReadBytes(itemFile_), row.again) << "X = 1 stays";
+    }
+}
+
 TEST_F(SubstituteKeysTest, MissingKeyFileTouchesNothing) {
     WriteBytes(itemFile_, "MERCHANT_ID = 1\r\n");
     std::string missing = scratch_.Path("none.key");

@@ -113,6 +113,9 @@ TEST(GetPidExport, FindsTheFirstMatch) {
         {"wexwin", id},         {"WEXWIN.EXE", id},  {"unique title 42", id}, {"wexw*", id},
         {"wexw?n", id},         {"[v-x]exwin", id},  {"wexwin" + std::string(73, '*'), id},
         {"wexwin" + std::string(74, '*'), 0},        {"no such wexwin", 0},
+        // The empty pattern names no process, although every task without a
+        // window title would match it.
+        {"", 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.pattern);

@@ -1,0 +1,19 @@
+// The one copy of a result text into a caller's buffer. Free of the platform,
+// so that it is also built and tested natively.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+
+namespace wex {
+
+// At most capacity - 1 bytes of text (NULs included), then the terminating
+// zero. An empty text may have no storage at all: nothing is copied from it.
+inline void CopyOut(std::string_view text, char* out, std::size_t capacity) {
+    const std::size_t length = text.size() < capacity ? text.size() : capacity - 1;
+    if (length > 0) std::memcpy(out, text.data(), length);
+    out[length] = '\0';
+}
+
+}  // namespace wex

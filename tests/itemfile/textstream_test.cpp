@@ -1,0 +1,219 @@
+// The library's own text mode: how raw bytes become pieces and how pieces
+// become bytes again. Built natively under the sanitizers, and for Windows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "frame/copyout.h"
+#include "itemfile/itemtext.h"
+#include "itemfile/textstream.h"
+
+namespace {
+
+using namespace wex::itemfile;
+using namespace std::string_literals;
+
+// Hands out at most `step` bytes a read, so that CR LF pairs and pieces fall
+// across the reader's block edges.
+class TrickleSource : public ByteSource {
+public:
+    TrickleSource(std::string bytes, std::size_t step) : bytes_(std::move(bytes)), step_(step) {}
+    std::ptrdiff_t Read(char* into, std::size_t size) override {
+        const std::size_t take = std::min({size, step_, bytes_.size() - at_});
+        std::memcpy(into, bytes_.data() + at_, take);
+        at_ += take;
+        return static_cast<std::ptrdiff_t>(take);
+    }
+
+private:
+    std::string bytes_;
+    std::size_t step_;
+    std::size_t at_ = 0;
+};
+
+class StringSink : public ByteSink {
+public:
+    bool Write(const char* bytes, std::size_t size) override {
+        if (failAfter_ == 0) return false;
+        --failAfter_;
+        text.append(bytes, size);
+        return true;
+    }
+    std::string text;
+    int failAfter_ = 1 << 30;
+};
+
+std::vector<std::string> Pieces(ByteSource& source, std::size_t maxPiece) {
+    TextPieceReader reader(source, maxPiece);
+    std::vector<std::string> pieces;
+    for (std::string_view piece; reader.Next(piece);) pieces.emplace_back(piece);
+    return pieces;
+}
+
+using Strings = std::vector<std::string>;
+
+TEST(TextPieceReader, TextModeWithoutTheCtrlZStop) {
+    struct Row {
+        const char* label;
+        std::string bytes;
+        std::size_t maxPiece;
+        Strings pieces;
+    } rows[] = {
+        {"CR LF reads as one newline", "A = 1\r\nB = 2\r\n", 399, {"A = 1\n", "B = 2\n"}},
+        {"bare newlines", "A\nB", 399, {"A\n", "B"}},
+        {"a lone CR stays inside its line", "a\rb\r\n", 399, {"a\rb\n"}},
+        {"CR CR LF: a lone CR, then a newline", "x\r\r\ny", 399, {"x\r\n", "y"}},
+        {"a CR at the very end stays", "x\r", 399, {"x\r"}},
+        {"Ctrl-Z is an ordinary byte", "A\r\n\x1a" "B\r\nC\x1a\r\n", 399, {"A\n", "\x1a" "B\n", "C\x1a\n"}},
+        {"NUL is an ordinary byte", "x\0y\r\n\0\0\r\n"s, 399, {"x\0y\n"s, "\0\0\n"s}},
+        {"pieces of at most the limit", "abcdefg\r\n", 3, {"abc", "def", "g\n"}},
+        {"CR LF right after a full piece", "abc\r\ndef", 3, {"abc", "\n", "def"}},
+        {"CR LF counts as one character", "ab\r\ncd", 3, {"ab\n", "cd"}},
+        {"empty file", "", 399, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        for (std::size_t step : {std::size_t{1}, std::size_t{2}, std::size_t{1} << 20}) {
+            SCOPED_TRACE(step);
+            TrickleSource source(row.bytes, step);
+            EXPECT_EQ(Pieces(source, row.maxPiece), row.pieces);
+        }
+    }
+}
+
+TEST(TextPieceReader, CrLfAcrossTheReadersBlockEdge) {
+    // The block holds 64 KiB: its last byte is a CR whose LF comes with the
+    // next read, once as CR LF and once as a lone CR.
+    const std::string lead(kTextBlockSize - 1, 'a');
+    for (const std::string& tail : {"\r\nz"s, "\rz"s}) {
+        const std::string bytes = lead + tail;
+        MemorySource source(bytes);
+        std::string joined;
+        for (const std::string& piece : Pieces(source, 399)) joined += piece;
+        EXPECT_EQ(joined, lead + (tail[1] == '\n' ? "\nz" : "\rz"));
+    }
+}
+
+TEST(TextPieceReader, ReadErrorEndsTheStreamAndIsReported) {
+    class FailingSource : public ByteSource {
+    public:
+        std::ptrdiff_t Read(char* into, std::size_t) override {
+            if (calls_++ > 0) return -1;
+            std::memcpy(into, "A = 1\r\nB", 8);
+            return 8;
+        }
+        int calls_ = 0;
+    } source;
+    TextPieceReader reader(source, 399);
+    std::string_view piece;
+    ASSERT_TRUE(reader.Next(piece));
+    EXPECT_EQ(piece, "A = 1\n");
+    ASSERT_TRUE(reader.Next(piece));
+    EXPECT_EQ(piece, "B");
+    EXPECT_FALSE(reader.Next(piece));
+    EXPECT_TRUE(reader.Failed());
+}
+
+TEST(TextWriter, EveryNewlineBecomesCrLf) {
+    StringSink sink;
+    TextWriter out(sink);
+    out.Write("a\nb\rc\0\n"s);
+    out.Write(std::string(kTextBlockSize, 'x'));
+    out.Write("\n");
+    ASSERT_TRUE(out.Flush());
+    EXPECT_EQ(sink.text, "a\r\nb\rc\0\r\n"s + std::string(kTextBlockSize, 'x') + "\r\n");
+
+    StringSink failing;
+    failing.failAfter_ = 0;
+    TextWriter broken(failing);
+    broken.Write("a\n");
+    EXPECT_FALSE(broken.Flush());
+    EXPECT_TRUE(broken.Failed());
+}
+
+// Each row: the raw bytes of a file, one edit, the raw bytes it writes (or
+// refused: nothing may be written back).
+struct EditRow {
+    const char* label;
+    std::string before;
+    char edit;  // 'S' set, 'D' delete, 'R' replace
+    const char* name;
+    const char* argument;
+    bool accepted;
+    std::string after;
+};
+
+TEST(PieceEdits, EveryByteTheEditDoesNotChangeIsKept) {
+    const std::string nul = "A = 1\r\nB = x\0y\r\nPORT = 80\0tail\r\nC\0D = 2\r\nE = 5\r\n"s;
+    const std::string lone = "A = 1\rPORT = 80\rB = 2\rE = 5\r";
+    const EditRow rows[] = {
+        {"NUL bytes around the item", nul, 'S', "PORT", "81", true,
+         "A = 1\r\nB = x\0y\r\nPORT =81\r\nC\0D = 2\r\nE = 5\r\n"s},
+        {"NUL bytes: delete", nul, 'D', "PORT", "", true, "A = 1\r\nB = x\0y\r\nC\0D = 2\r\nE = 5\r\n"s},
+        {"NUL bytes: replace", nul, 'R', "x", "X", true, "A = 1\r\nB = X\0y\r\nPORT = 80\0tail\r\nC\0D = 2\r\nE = 5\r\n"s},
+        {"Ctrl-Z before the item", "A = 1\r\n\x1a" "B = 2\r\nPORT = 80\r\nE = 5\r\n", 'S', "PORT", "81", true,
+         "A = 1\r\n\x1a" "B = 2\r\nPORT =81\r\nE = 5\r\n"},
+        {"lone-CR lines: set refused", lone, 'S', "PORT", "81", false, ""},
+        {"lone-CR lines: delete refused", lone, 'D', "PORT", "", false, ""},
+        {"lone-CR lines: replace is no drop", lone, 'R', "80", "81", true, "A = 1\rPORT = 81\rB = 2\rE = 5\r"},
+        {"a CR before the name stays with the kept text", "A\rPORT = 80\r\n", 'S', "PORT", "81", true,
+         "A\rPORT =81\r\n"},
+        {"a stray CR before CR LF goes with its value", "PORT = 80\r\r\nX = 1\r\n", 'S', "PORT", "81", true,
+         "PORT =81\r\nX = 1\r\n"},
+        {"a lone CR in a line that is not dropped", "A = 1\rB = 2\r\nPORT = 3\r\n", 'D', "PORT", "", true,
+         "A = 1\rB = 2\r\n"},
+    };
+    for (const EditRow& row : rows) {
+        SCOPED_TRACE(row.label);
+        SetItemEdit set(row.name, row.argument);
+        DeleteItemsEdit drop(row.name, row.argument);
+        SubstituteEdit replace(row.name, row.argument);
+        PieceEdit& edit = row.edit == 'S' ? static_cast<PieceEdit&>(set)
+                          : row.edit == 'D' ? static_cast<PieceEdit&>(drop)
+                                            : static_cast<PieceEdit&>(replace);
+        MemorySource source(row.before);
+        TextPieceReader pieces(source, 399);
+        StringSink sink;
+        TextWriter out(sink);
+        bool accepted = true;
+        for (std::string_view piece; accepted && pieces.Next(piece);) accepted = edit.Piece(piece, out);
+        if (accepted) edit.End(out);
+        EXPECT_EQ(accepted, row.accepted);
+        if (accepted) {
+            out.Flush();
+            EXPECT_EQ(sink.text, row.after);
+        }
+    }
+}
+
+TEST(PieceQueries, NulIsAnOrdinaryByte) {
+    const std::string bytes = "A = 1\r\nB = x\0y\r\nPORT = 80\0tail\r\nC\0D = 2\r\nE = 5\r\n"s;
+    MemorySource forValue(bytes);
+    TextPieceReader valuePieces(forValue, 399);
+    EXPECT_EQ(ItemValueIn(valuePieces, "PORT"), "80\0tail"s);
+    MemorySource forNames(bytes);
+    TextPieceReader namePieces(forNames, 399);
+    ItemNames names = AllNamesIn(namePieces);
+    EXPECT_EQ(names.count, 5);
+    EXPECT_EQ(names.joined, "A&B&PORT&C\0D&E&"s);
+    MemorySource forFind(bytes);
+    TextPieceReader findPieces(forFind, 399);
+    EXPECT_TRUE(FindItemIn(findPieces, "D", "2"));
+}
+
+TEST(CopyOut, BoundedAndSafeForEmptyTexts) {
+    char out[8];
+    std::memset(out, '#', sizeof out);
+    wex::CopyOut(std::string_view(), out, sizeof out);  // a view with no storage at all
+    EXPECT_EQ(out[0], '\0');
+    wex::CopyOut("abcdefghij", out, 5);
+    EXPECT_STREQ(out, "abcd");
+    EXPECT_EQ(out[5], '#');
+    wex::CopyOut("a\0b"s, out, sizeof out);
+    EXPECT_EQ(std::string(out, 4), "a\0b\0"s);
+}
+
+}  // namespace
