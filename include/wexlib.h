@@ -14,6 +14,13 @@
  * lines on the C runtime's standard error or standard output, or the library's
  * process-wide message buffer. MY_DBGPRINT in the environment at load time
  * turns on "Debug" trace boxes.
+ *
+ * Unattended installs: in silent mode no box is shown (each goes to standard
+ * error as "[CAPTION] TEXT" and to the log instead, as if OK was pressed); a
+ * log file records every export call, box, output line and service poll; a
+ * wait limit bounds the service and network waits. WEXLIB_SILENT (present),
+ * WEXLIB_LOG (a path) and WEXLIB_WAIT_LIMIT (milliseconds) in the environment
+ * at load time set them; the last three exports below change them.
  */
 #ifndef WEXLIB_H
 #define WEXLIB_H
@@ -188,6 +195,23 @@ WEXAPI int WEXCALL GetPID(const char *task_pattern);
  * else 0. The service name is left in the message buffer; names longer than
  * 159 characters are refused (0, nothing touched). */
 WEXAPI int WEXCALL StopServer(const char *task_pattern, const char *service_name);
+
+/* ---- Unattended installs ------------------------------------------------ */
+
+/* Silent mode on (any nonzero on) or off. Returns the previous mode, 0 or 1. */
+WEXAPI int WEXCALL SetSilentMode(int on);
+
+/* Appends the installer log to path (created when missing) from now on, in
+ * place of any open log; null or "" closes the log. Each line begins with
+ * the local time, "YYYY-MM-DD HH:MM:SS.mmm ". 1 when a log is open afterwards
+ * (1 for null and ""); 0 when path cannot be opened: no log is open then. */
+WEXAPI int WEXCALL SetLogFile(const char *path);
+
+/* The longest that StopService's and BeginService's waits (also within
+ * InstallService, UnInstallService and StopServer) and SendMsg's connect,
+ * send and receive may take, in milliseconds; 0 (the default) means no
+ * limit, negative values count as 0. Returns the previous limit. */
+WEXAPI int WEXCALL SetWaitLimit(int milliseconds);
 
 /* ---- Dialog templates and version block (resources, no exports) -------- */
 

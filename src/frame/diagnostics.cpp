@@ -5,6 +5,11 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "frame/logtext.h"
+#include "frame/unattended.h"
 
 namespace wex {
 namespace {
@@ -22,7 +27,29 @@ bool DebugTraceOn() {
     return std::getenv("MY_DBGPRINT") != nullptr;
 }
 
+namespace {
+
+// A box as the log records it. No allocation failure may escape: boxes are
+// also shown by the entry routine.
+void LogBox(const char* caption, const char* text, const char* how) noexcept {
+    if (!LogOpen()) return;
+    try {
+        LogEvent("box [" + LogEscape(caption) + "] " + LogEscape(text) + how);
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
 void ShowBox(const char* text, const char* caption) {
+    if (SilentMode()) {
+        // Straight to the stream: the log gets this as a box, not as a line.
+        const std::size_t length = std::strlen(text);
+        std::fprintf(stderr, "[%s] %s%s", caption, text, length > 0 && text[length - 1] == '\n' ? "" : "\n");
+        LogBox(caption, text, " (suppressed)");
+        return;
+    }
+    LogBox(caption, text, " (shown)");
     MessageBoxA(nullptr, text, caption, MB_OK);
 }
 
@@ -30,17 +57,34 @@ void DebugBox(const char* text) {
     if (DebugTraceOn()) ShowBox(text, "Debug");
 }
 
+namespace {
+
+void WriteLine(std::FILE* stream, const char* channel, const char* format, va_list args) {
+    va_list measure;
+    va_copy(measure, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length < 0) return;
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    std::vsnprintf(&text[0], text.size(), format, args);
+    text.resize(static_cast<std::size_t>(length));
+    std::fwrite(text.data(), 1, text.size(), stream);
+    LogEvent(channel + LogLineText(text));
+}
+
+}  // namespace
+
 void ErrorLine(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    WriteLine(stderr, "stderr: ", format, args);
     va_end(args);
 }
 
 void OutputLine(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::vfprintf(stdout, format, args);
+    WriteLine(stdout, "stdout: ", format, args);
     va_end(args);
 }
 

@@ -1,19 +1,36 @@
 // Form post client exports: argument checks, then the work in http.h.
+#include <cstring>
+
 #include "frame/export.h"
+#include "http/formpost.h"
 #include "http/http.h"
 
 using namespace wex;
 
 extern "C" int WEXCALL SendMsg(const char* host, const char* port, const char* path, const char* body) {
-    if (!host || !port || !path || !body) return 0;
-    return ExportBoundary(0, [&] { return http::PostForm(host, port, path, body); });
+    // The body may carry what the merchant registers: never logged in clear.
+    ExportCall call("SendMsg");
+    call.Text(host).Text(port).Text(path).Secret(body);
+    if (!host || !port || !path || !body) return call.Return(0);
+    return call.Run(0, [&] { return http::PostForm(host, port, path, body); });
 }
 
 extern "C" int WEXCALL URLEncode(const char* text, char* out) {
-    if (!out) return 0;
+    ExportCall call("URLEncode");
+    call.Text(text).Buffer(out);
+    if (!out) return call.Return(0);
     if (!text) {
         out[0] = '\0';
-        return 0;
+        return call.Return(0);
     }
-    return ExportBoundary(0, [&] { return http::EncodeInto(text, out); });
+    return call.Run(0, [&] {
+        // The encoded copy is made first, so that out may be text's own
+        // buffer; without memory for it nothing is written.
+        std::unique_ptr<char[]> encoded = http::EncodeFormText(text);
+        if (encoded) {
+            std::strcpy(out, encoded.get());
+            call.Output(out);
+        }
+        return 0;
+    });
 }

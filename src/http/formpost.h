@@ -73,10 +73,10 @@ bool SendRequest(Send&& send, const char* path, const char* body) {
 // byte per call: up to and including a line feed, or size - 1 bytes, or what
 // came before the connection ended. Stores a terminating zero and returns the
 // number of bytes stored (0 at the end of the reply). A failed or ended
-// receive while the C runtime's errno is set reports that number on standard
-// error through perror.
-template <class Receive>
-std::size_t ReadReplyLine(Receive&& receive, char* buffer, std::size_t size) {
+// receive while the C runtime's errno is set hands "System Error (N)" to
+// report(const char* text), which writes it the way perror does.
+template <class Receive, class Report>
+std::size_t ReadReplyLine(Receive&& receive, char* buffer, std::size_t size, Report&& report) {
     std::size_t count = 0;
     while (count < size - 1) {
         char byte = 0;
@@ -87,13 +87,19 @@ std::size_t ReadReplyLine(Receive&& receive, char* buffer, std::size_t size) {
             if (errno != 0) {
                 char text[32];
                 std::snprintf(text, sizeof text, "System Error (%d)", errno);
-                std::perror(text);
+                report(text);
             }
             break;
         }
     }
     buffer[count] = '\0';
     return count;
+}
+
+// The same, reporting through perror itself.
+template <class Receive>
+std::size_t ReadReplyLine(Receive&& receive, char* buffer, std::size_t size) {
+    return ReadReplyLine(receive, buffer, size, [](const char* text) { std::perror(text); });
 }
 
 // The form encoding of text: letters, digits and "*-._" stay, a space becomes

@@ -8,8 +8,4 @@ namespace wex::http {
 // 1 when the first reply line holds " 200 "; else 0.
 int PostForm(const char* host, const char* port, const char* path, const char* body);
 
-// The form encoding of text into out (3 x strlen(text) + 1 bytes). Writes
-// nothing when the encoded copy cannot be allocated. Always 0.
-int EncodeInto(const char* text, char* out);
-
 }  // namespace wex::http

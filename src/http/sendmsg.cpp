@@ -1,8 +1,12 @@
-// SendMsg's sockets side: Windows Sockets 1.1, blocking, no time limits.
+// SendMsg's sockets side: Windows Sockets 1.1, blocking. Without a wait limit
+// nothing is timed; with one, the connection attempt, every send and every
+// receive wait at most the limit, and closing never lingers longer.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "frame/diagnostics.h"
+#include "frame/unattended.h"
 #include "http/formpost.h"
 #include "http/http.h"
 #include "http/socket.h"
@@ -14,6 +18,8 @@ namespace {
 // synchronous (non-overlapped) handles.
 constexpr int kOpenTypeOption = 0x7008;   // SO_OPENTYPE
 constexpr int kSynchronousNonAlert = 32;  // SO_SYNCHRONOUS_NONALERT
+// Closing waits this long for unsent data to go, without a wait limit.
+constexpr u_short kLingerSeconds = 1000;
 
 // A connected socket: its sending direction is shut down before it is closed.
 struct ConnectionTraits {
@@ -26,24 +32,68 @@ struct ConnectionTraits {
 };
 using Connection = Unique<ConnectionTraits>;
 
-void SetSocketOptions(SOCKET s) {
+// limitMs 0: no limit.
+void SetSocketOptions(SOCKET s, int limitMs) {
     // The version 1.1 linger record: two 16-bit fields. The debug option is
-    // given the same four bytes, a nonzero integer: on.
+    // given the same four bytes, a nonzero integer: on. A wait limit cuts
+    // the linger to whole seconds within it.
     linger lingerRecord;
     lingerRecord.l_onoff = 1;
-    lingerRecord.l_linger = 1000;
+    lingerRecord.l_linger = kLingerSeconds;
+    if (limitMs > 0 && limitMs / 1000 < kLingerSeconds) lingerRecord.l_linger = static_cast<u_short>(limitMs / 1000);
     setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lingerRecord), sizeof lingerRecord);
     setsockopt(s, SOL_SOCKET, SO_DEBUG, reinterpret_cast<const char*>(&lingerRecord), sizeof lingerRecord);
+    if (limitMs > 0) {
+        // The blocking sends and receives give up after the limit.
+        setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limitMs), sizeof limitMs);
+        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limitMs), sizeof limitMs);
+    }
 }
 
+enum class Connect { Connected, Failed, TimedOut };
+
+// connect, waiting at most limitMs (0: as long as the platform waits).
+Connect ConnectWithin(SOCKET s, const sockaddr_in& address, int limitMs) {
+    const sockaddr* to = reinterpret_cast<const sockaddr*>(&address);
+    if (limitMs <= 0) return connect(s, to, sizeof address) < 0 ? Connect::Failed : Connect::Connected;
+    u_long nonBlocking = 1;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return Connect::Failed;
+    Connect outcome = Connect::Connected;
+    if (connect(s, to, sizeof address) < 0) {
+        outcome = Connect::Failed;
+        if (WSAGetLastError() == WSAEWOULDBLOCK) {
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(s, &writable);
+            FD_SET(s, &failed);
+            timeval wait{limitMs / 1000, (limitMs % 1000) * 1000};
+            const int ready = select(0, nullptr, &writable, &failed, &wait);
+            if (ready == 0) outcome = Connect::TimedOut;
+            else if (ready > 0 && FD_ISSET(s, &writable) && !FD_ISSET(s, &failed)) outcome = Connect::Connected;
+        }
+    }
+    u_long blocking = 0;
+    if (ioctlsocket(s, FIONBIO, &blocking) != 0 && outcome == Connect::Connected) outcome = Connect::Failed;
+    return outcome;
+}
+
+struct Connecting {
+    Connection connection;
+    bool timedOut = false;
+};
+
 // The connected socket, or an empty Connection (with any message written).
-Connection ConnectToServer(const char* host, unsigned short port) {
+Connecting ConnectToServer(const char* host, unsigned short port, int limitMs) {
+    // Its result is not looked at, on purpose: where the option is unknown
+    // the sockets are plain blocking ones all the same.
     int openType = kSynchronousNonAlert;
     setsockopt(INVALID_SOCKET, SOL_SOCKET, kOpenTypeOption, reinterpret_cast<const char*>(&openType), sizeof openType);
 
+    Connecting done;
     // A socket that could not be created is not tested here: connect fails.
     UniqueSocket s(socket(AF_INET, SOCK_STREAM, 0));
-    SetSocketOptions(s.Get());
+    SetSocketOptions(s.Get(), limitMs);
 
     sockaddr_in address;
     std::memset(&address, 0, sizeof address);
@@ -55,21 +105,25 @@ Connection ConnectToServer(const char* host, unsigned short port) {
             // The parse result is all ones whatever went wrong: the host
             // text itself says more.
             ErrorLine("QVSocket: Invalid IP address: %s\n", host);
-            return Connection();
+            return done;
         }
         address.sin_addr.s_addr = value;
     } else {
         hostent* entry = gethostbyname(host);
         if (!entry || !entry->h_addr_list || !entry->h_addr_list[0]) {
             ErrorLine("QVSocket: Failure on gethostbyname().\n");
-            return Connection();
+            return done;
         }
         std::size_t length = static_cast<std::size_t>(entry->h_length);
         if (length > sizeof address.sin_addr) length = sizeof address.sin_addr;
         std::memcpy(&address.sin_addr, entry->h_addr_list[0], length);
     }
-    if (connect(s.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0) return Connection();
-    return Connection(s.Release());
+    switch (ConnectWithin(s.Get(), address, limitMs)) {
+    case Connect::Connected: done.connection = Connection(s.Release()); break;
+    case Connect::TimedOut: done.timedOut = true; break;
+    case Connect::Failed: break;
+    }
+    return done;
 }
 
 }  // namespace
@@ -86,29 +140,43 @@ int PostForm(const char* host, const char* port, const char* path, const char* b
         ErrorLine("Error initializing WinSock\n");
         return 0;
     }
-    Connection connection = ConnectToServer(host, PortFromText(port));
-    if (!connection) return 0;
+    const int limitMs = WaitLimitMs();
+    auto reportTimeout = [&] { ErrorLine("SendMsg: no answer from %s:%s within %d ms\n", host, port, limitMs); };
+    Connecting connecting = ConnectToServer(host, PortFromText(port), limitMs);
+    if (!connecting.connection) {
+        if (connecting.timedOut) reportTimeout();
+        return 0;
+    }
 
-    const SOCKET s = connection.Get();
-    auto send = [s](const char* bytes, int count) { return ::send(s, bytes, count, 0); };
-    if (!SendRequest(send, path, body)) return 0;
+    // After the first timeout nothing more is sent or received: the call
+    // ends within the limit.
+    bool timedOut = false;
+    const SOCKET s = connecting.connection.Get();
+    auto noteTimeout = [&](int n) {
+        if (n < 0 && WSAGetLastError() == WSAETIMEDOUT) timedOut = true;
+        return n;
+    };
+    auto send = [&](const char* bytes, int count) { return timedOut ? -1 : noteTimeout(::send(s, bytes, count, 0)); };
+    if (!SendRequest(send, path, body)) {
+        if (timedOut) reportTimeout();
+        return 0;
+    }
 
     char line[kTransferBufferSize];
-    auto receive = [s](char& byte) { return recv(s, &byte, 1, 0); };
+    auto receive = [&](char& byte) { return timedOut ? -1 : noteTimeout(recv(s, &byte, 1, 0)); };
+    // perror's own line, through the library's standard error channel.
+    auto report = [](const char* text) {
+        const int number = errno;
+        ErrorLine("%s: %s\n", text, std::strerror(number));
+    };
     int result = 0;
-    for (bool first = true; ReadReplyLine(receive, line, sizeof line) > 0; first = false) {
+    for (bool first = true; ReadReplyLine(receive, line, sizeof line, report) > 0; first = false) {
         if (first && IsSuccessStatus(line)) result = 1;
         ShowBox(line, "SendMsg");
         OutputLine("%s", line);
     }
+    if (timedOut) reportTimeout();
     return result;
-}
-
-int EncodeInto(const char* text, char* out) {
-    // The encoded copy is made first, so that out may be text's own buffer.
-    std::unique_ptr<char[]> encoded = EncodeFormText(text);
-    if (encoded) std::strcpy(out, encoded.get());
-    return 0;
 }
 
 }  // namespace wex::http

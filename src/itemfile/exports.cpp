@@ -24,64 +24,90 @@ constexpr std::size_t kUnbounded = std::numeric_limits<std::size_t>::max();
 }  // namespace
 
 extern "C" int WEXCALL FindFileItem(const char* path, const char* name, const char* filter) {
-    if (!path || !name) return 0;
-    return ExportBoundary(0, [&] { return itemfile::FindItem(path, name, OrEmpty(filter)); });
+    ExportCall call("FindFileItem");
+    call.Text(path).Text(name).Text(filter);
+    if (!path || !name) return call.Return(0);
+    return call.Run(0, [&] { return itemfile::FindItem(path, name, OrEmpty(filter)); });
 }
 
 extern "C" int WEXCALL GetFileItem(const char* path, const char* name, char* value) {
-    if (!path || !name) return 0;
-    return ExportBoundary(0, [&] {
+    ExportCall call("GetFileItem");
+    call.Text(path).Text(name).Buffer(value);
+    if (!path || !name) return call.Return(0);
+    return call.Run(0, [&] {
         std::optional<std::string> found = itemfile::GetItem(path, name);
         if (!found) return 0;
-        if (value) CopyOut(*found, value, kItemValueCapacity);
+        if (value) {
+            CopyOut(*found, value, kItemValueCapacity);
+            call.Output(value);
+        }
         return 1;
     });
 }
 
 extern "C" int WEXCALL GetAllItemNames(const char* path, char* names) {
-    if (!names) return 0;
+    ExportCall call("GetAllItemNames");
+    call.Text(path).Buffer(names);
+    if (!names) return call.Return(0);
     names[0] = '\0';
-    if (!path) return 0;
-    return ExportBoundary(0, [&] {
+    if (!path) return call.Return(0);
+    return call.Run(0, [&] {
         std::optional<itemfile::ItemNames> found = itemfile::GetAllNames(path);
-        if (!found) return 0;
+        if (!found) {
+            call.Output("");
+            return 0;
+        }
         CopyOut(found->joined, names, kUnbounded);
+        call.Output(found->joined);
         return found->count;
     });
 }
 
 extern "C" int WEXCALL _GetUserName(const char* passwdPath, char* user) {
-    if (!passwdPath || !user) return 0;
-    return ExportBoundary(0, [&] {
+    ExportCall call("_GetUserName");
+    call.Text(passwdPath).Buffer(user);
+    if (!passwdPath || !user) return call.Return(0);
+    return call.Run(0, [&] {
         std::optional<std::string> found = itemfile::ReadUserName(passwdPath);
         if (!found) return 0;
         CopyOut(*found, user, kUserNameCapacity);
+        call.Output(user);
         return 1;
     });
 }
 
 extern "C" int WEXCALL SetFileItem(const char* path, const char* name, const char* value) {
-    if (!path || !name || !value) return 0;
-    return ExportBoundary(0, [&] { return itemfile::SetItem(path, name, value); });
+    ExportCall call("SetFileItem");
+    call.Text(path).Text(name).Text(value);
+    if (!path || !name || !value) return call.Return(0);
+    return call.Run(0, [&] { return itemfile::SetItem(path, name, value); });
 }
 
 extern "C" int WEXCALL AddFileItem(const char* path, const char* name, const char* value) {
-    if (!path || !name || !value) return 0;
-    return ExportBoundary(0, [&] { return itemfile::AddItem(path, name, value); });
+    ExportCall call("AddFileItem");
+    call.Text(path).Text(name).Text(value);
+    if (!path || !name || !value) return call.Return(0);
+    return call.Run(0, [&] { return itemfile::AddItem(path, name, value); });
 }
 
 extern "C" int WEXCALL DeleteFileItem(const char* path, const char* name, const char* filter) {
-    if (!path || !name) return 0;
-    return ExportBoundary(0, [&] { return itemfile::DeleteItems(path, name, OrEmpty(filter)); });
+    ExportCall call("DeleteFileItem");
+    call.Text(path).Text(name).Text(filter);
+    if (!path || !name) return call.Return(0);
+    return call.Run(0, [&] { return itemfile::DeleteItems(path, name, OrEmpty(filter)); });
 }
 
 extern "C" int WEXCALL Substitute(const char* path, const char* search, const char* replacement) {
+    ExportCall call("Substitute");
+    call.Text(path).Text(search).Text(replacement);
     // An empty search text has no occurrences to replace: refused, file untouched.
-    if (!path || !search || !*search || !replacement) return 0;
-    return ExportBoundary(0, [&] { return itemfile::SubstituteText(path, search, replacement); });
+    if (!path || !search || !*search || !replacement) return call.Return(0);
+    return call.Run(0, [&] { return itemfile::SubstituteText(path, search, replacement); });
 }
 
 extern "C" int WEXCALL AppendFile(const char* sourcePath, const char* destinationPath) {
-    if (!sourcePath || !destinationPath) return 0;
-    return ExportBoundary(0, [&] { return itemfile::AppendFileTo(sourcePath, destinationPath); });
+    ExportCall call("AppendFile");
+    call.Text(sourcePath).Text(destinationPath);
+    if (!sourcePath || !destinationPath) return call.Return(0);
+    return call.Run(0, [&] { return itemfile::AppendFileTo(sourcePath, destinationPath); });
 }

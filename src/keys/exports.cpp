@@ -8,23 +8,35 @@
 using namespace wex;
 
 extern "C" int WEXCALL SubstituteKeys(const char* keyFile, const char* itemFile, char* publicKey) {
-    if (!keyFile || !itemFile || !publicKey) return 0;
-    return ExportBoundary(0, [&] {
+    ExportCall call("SubstituteKeys");
+    call.Text(keyFile).Text(itemFile).Buffer(publicKey);
+    if (!keyFile || !itemFile || !publicKey) return call.Return(0);
+    return call.Run(0, [&] {
         keys::Substitution done = keys::SubstituteKeys(keyFile, itemFile);
         // The caller sizes the buffer for every public block of its key file:
         // at most 2044 characters a block, so no bound is applied here.
-        if (done.keyFileOpened) CopyOut(done.publicKey, publicKey, std::numeric_limits<std::size_t>::max());
+        if (done.keyFileOpened) {
+            CopyOut(done.publicKey, publicKey, std::numeric_limits<std::size_t>::max());
+            call.Output(publicKey);
+        }
         return done.result;
     });
 }
 
 extern "C" int WEXCALL MakeKeys(const char* installRoot, const char* merchant, const char* seedText) {
-    if (!installRoot || !merchant || !seedText) return 0;
-    return ExportBoundary(0, [&] { return keys::MakeKeys(installRoot, merchant, seedText); });
+    ExportCall call("MakeKeys");
+    call.Text(installRoot).Text(merchant).Secret(seedText);
+    if (!installRoot || !merchant || !seedText) return call.Return(0);
+    return call.Run(0, [&] { return keys::MakeKeys(installRoot, merchant, seedText); });
 }
 
 // Always 0, also for null arguments (then nothing is written).
 extern "C" int WEXCALL ComputeMerchID(char* name, char* identifier) {
-    if (name && identifier) keys::ComputeMerchantId(name, identifier);
-    return 0;
+    ExportCall call("ComputeMerchID");
+    call.Text(name).Buffer(identifier);
+    if (name && identifier) {
+        keys::ComputeMerchantId(name, identifier);
+        call.Output(identifier);
+    }
+    return call.Return(0);
 }

@@ -6,21 +6,29 @@
 using namespace wex;
 
 extern "C" int WEXCALL RunCommand(const char* commandLine, const char* workingDirectory) {
-    if (!commandLine) return 0;
-    return ExportBoundary(0, [&] { return process::RunCommand(commandLine, workingDirectory); });
+    ExportCall call("RunCommand");
+    call.Text(commandLine).Text(workingDirectory);
+    if (!commandLine) return call.Return(0);
+    return call.Run(0, [&] { return process::RunCommand(commandLine, workingDirectory); });
 }
 
 extern "C" int WEXCALL KillProcess(const char* taskPattern, int processId, int force) {
-    if (!taskPattern) return 0;
-    return ExportBoundary(0, [&] { return process::KillProcesses(taskPattern, processId, force); });
+    ExportCall call("KillProcess");
+    call.Text(taskPattern).Number(processId).Number(force);
+    if (!taskPattern) return call.Return(0);
+    return call.Run(0, [&] { return process::KillProcesses(taskPattern, processId, force); });
 }
 
 extern "C" int WEXCALL GetPID(const char* taskPattern) {
-    if (!taskPattern) return 0;
-    return ExportBoundary(0, [&] { return process::FindProcessId(taskPattern); });
+    ExportCall call("GetPID");
+    call.Text(taskPattern);
+    if (!taskPattern) return call.Return(0);
+    return call.Run(0, [&] { return process::FindProcessId(taskPattern); });
 }
 
 extern "C" int WEXCALL StopServer(const char* taskPattern, const char* serviceName) {
-    if (!taskPattern || !serviceName) return 0;
-    return ExportBoundary(0, [&] { return process::StopServer(taskPattern, serviceName); });
+    ExportCall call("StopServer");
+    call.Text(taskPattern).Text(serviceName);
+    if (!taskPattern || !serviceName) return call.Return(0);
+    return call.Run(0, [&] { return process::StopServer(taskPattern, serviceName); });
 }

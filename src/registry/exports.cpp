@@ -5,22 +5,35 @@
 using namespace wex;
 
 extern "C" int WEXCALL RegRemoveValue(const char* subkey, const char* valueName) {
-    if (!subkey || !valueName) return 0;
-    return ExportBoundary(0, [&] { return registry::RemoveValue(subkey, valueName); });
+    ExportCall call("RegRemoveValue");
+    call.Text(subkey).Text(valueName);
+    if (!subkey || !valueName) return call.Return(0);
+    return call.Run(0, [&] { return registry::RemoveValue(subkey, valueName); });
 }
 
 extern "C" int WEXCALL RegRemovePayComponent(const char* store) {
-    if (!store) return 0;
-    return ExportBoundary(0, [&] { return registry::RemovePayComponent(store); });
+    ExportCall call("RegRemovePayComponent");
+    call.Text(store);
+    if (!store) return call.Return(0);
+    return call.Run(0, [&] { return registry::RemovePayComponent(store); });
 }
 
 extern "C" int WEXCALL SetRegMultiSz(const char* subkey, const char* valueName, char* list) {
-    if (!subkey || !valueName || !list) return 0;
-    return ExportBoundary(0, [&] { return registry::SetMultiSz(subkey, valueName, list); });
+    // The list as it came in: the call splits it in place.
+    ExportCall call("SetRegMultiSz");
+    call.Text(subkey).Text(valueName).Text(list);
+    if (!subkey || !valueName || !list) return call.Return(0);
+    return call.Run(0, [&] { return registry::SetMultiSz(subkey, valueName, list); });
 }
 
 extern "C" int WEXCALL EnumKeys(const char* subkey, int index, char* name) {
+    ExportCall call("EnumKeys");
+    call.Text(subkey).Number(index).Buffer(name);
     // The path may be null when the enumeration goes on in the open key.
-    if (!name) return 0;
-    return ExportBoundary(0, [&] { return registry::EnumerateKeys(subkey, index, name); });
+    if (!name) return call.Return(0);
+    return call.Run(0, [&] {
+        const int found = registry::EnumerateKeys(subkey, index, name);
+        call.Output(name);
+        return found;
+    });
 }

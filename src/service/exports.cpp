@@ -4,37 +4,46 @@
 
 using namespace wex;
 
+namespace {
+
+// The service exports that take only a name.
+template <class Work>
+int NamedServiceCall(const char* exportName, const char* name, Work work) {
+    ExportCall call(exportName);
+    call.Text(name);
+    if (!name) return call.Return(0);
+    return call.Run(0, [&] { return work(name); });
+}
+
+}  // namespace
+
 extern "C" int WEXCALL ServiceExists(const char* name) {
-    if (!name) return 0;
-    return ExportBoundary(0, [&] { return service::Exists(name); });
+    return NamedServiceCall("ServiceExists", name, service::Exists);
 }
 
 extern "C" int WEXCALL ServiceRunning(const char* name) {
-    if (!name) return 0;
-    return ExportBoundary(0, [&] { return service::Running(name); });
+    return NamedServiceCall("ServiceRunning", name, service::Running);
 }
 
 extern "C" int WEXCALL StopService(const char* name) {
-    if (!name) return 0;
-    return ExportBoundary(0, [&] { return service::Stop(name); });
+    return NamedServiceCall("StopService", name, service::Stop);
 }
 
 extern "C" int WEXCALL RemoveService(const char* name) {
-    if (!name) return 0;
-    return ExportBoundary(0, [&] { return service::Remove(name); });
+    return NamedServiceCall("RemoveService", name, service::Remove);
 }
 
 extern "C" int WEXCALL InstallService(const char* name, const char* binaryPath, int startType) {
-    if (!name || !binaryPath) return 0;
-    return ExportBoundary(0, [&] { return service::Install(name, binaryPath, startType); });
+    ExportCall call("InstallService");
+    call.Text(name).Text(binaryPath).Number(startType);
+    if (!name || !binaryPath) return call.Return(0);
+    return call.Run(0, [&] { return service::Install(name, binaryPath, startType); });
 }
 
 extern "C" int WEXCALL BeginService(const char* name) {
-    if (!name) return 0;
-    return ExportBoundary(0, [&] { return service::Begin(name); });
+    return NamedServiceCall("BeginService", name, service::Begin);
 }
 
 extern "C" int WEXCALL UnInstallService(const char* name) {
-    if (!name) return 0;
-    return ExportBoundary(0, [&] { return service::Uninstall(name); });
+    return NamedServiceCall("UnInstallService", name, service::Uninstall);
 }

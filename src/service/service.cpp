@@ -1,8 +1,11 @@
 #include "service/service.h"
 
+#include <algorithm>
 #include <string>
 
 #include "frame/diagnostics.h"
+#include "frame/logtext.h"
+#include "frame/unattended.h"
 #include "frame/winhandles.h"
 
 namespace wex::service {
@@ -36,6 +39,66 @@ bool QueryState(SC_HANDLE service, DWORD& state) {
     if (!g_platform->QueryStatus(service, &status)) return false;
     state = status.dwCurrentState;
     return true;
+}
+
+const char* StateName(DWORD state) {
+    switch (state) {
+    case SERVICE_STOPPED: return "stopped";
+    case SERVICE_START_PENDING: return "start pending";
+    case SERVICE_STOP_PENDING: return "stop pending";
+    case SERVICE_RUNNING: return "running";
+    case SERVICE_CONTINUE_PENDING: return "continue pending";
+    case SERVICE_PAUSE_PENDING: return "pause pending";
+    case SERVICE_PAUSED: return "paused";
+    default: return "unknown state";
+    }
+}
+
+enum class WaitEnd {
+    Reached,      // the service left the pending state: `state` tells for what
+    QueryFailed,  // a status query failed
+    TimedOut,     // the wait limit passed with the service still pending
+};
+
+struct Wait {
+    WaitEnd end;
+    DWORD state = 0;
+    DWORD waitedMs = 0;
+    // The last error right after the final query. Read after a successful
+    // query too, on purpose: "QueryServiceStatus failed: %d" shows the value
+    // current at that moment when a service leaves for an unexpected state.
+    int lastError = 0;
+};
+
+// Sleeps the poll interval before every status query for as long as the
+// service stays in the pending state. With a wait limit the last sleep is
+// cut short, so that the wait ends at the limit and not a poll later. Every
+// poll goes to the log.
+Wait WaitWhilePending(SC_HANDLE service, DWORD pending, const char* exportName, const std::string& name) {
+    const DWORD limit = static_cast<DWORD>(WaitLimitMs());
+    const DWORD start = GetTickCount();
+    for (DWORD waited = 0;;) {
+        Sleep(limit ? std::min<DWORD>(kPollMs, limit > waited ? limit - waited : 0) : kPollMs);
+        Wait wait{WaitEnd::Reached};
+        const bool known = QueryState(service, wait.state);
+        wait.lastError = LastError();
+        waited = wait.waitedMs = GetTickCount() - start;
+        if (LogOpen()) {
+            const std::string seen = known ? std::string(StateName(wait.state)) + " (" + std::to_string(wait.state) + ")"
+                                           : "status query failed (error " + std::to_string(wait.lastError) + ")";
+            LogEvent(std::string("wait ") + exportName + "(" + LogQuote(name) + "): " + seen + ", " +
+                     std::to_string(waited) + " ms waited");
+        }
+        if (!known) {
+            wait.end = WaitEnd::QueryFailed;
+            return wait;
+        }
+        if (wait.state != pending) return wait;
+        if (limit && waited >= limit) {
+            wait.end = WaitEnd::TimedOut;
+            return wait;
+        }
+    }
 }
 
 // Stops and removes an existing service, as InstallService and
@@ -97,16 +160,19 @@ int Stop(const char* nameArg) {
     }
     // The first test comes only after the first sleep, even when the stop
     // control already reported the service stopped.
-    for (;;) {
-        Sleep(kPollMs);
-        DWORD state = 0;
-        bool known = QueryState(service.Get(), state);
-        int code = LastError();
-        if (known && state == SERVICE_STOPPED) return 1;
-        if (known && state == SERVICE_STOP_PENDING) continue;
-        SetMessageText("QueryServiceStatus failed: %d", code);
+    const Wait wait = WaitWhilePending(service.Get(), SERVICE_STOP_PENDING, "StopService", name);
+    switch (wait.end) {
+    case WaitEnd::Reached:
+        if (wait.state == SERVICE_STOPPED) return 1;
+        break;
+    case WaitEnd::TimedOut:
+        SetMessageText("StopService: %s still stop pending after %d ms", name.c_str(), static_cast<int>(wait.waitedMs));
         return 0;
+    case WaitEnd::QueryFailed:
+        break;
     }
+    SetMessageText("QueryServiceStatus failed: %d", wait.lastError);
+    return 0;
 }
 
 int Remove(const char* nameArg) {
@@ -159,13 +225,8 @@ int Begin(const char* nameArg) {
     UniqueServiceHandle service(OpenServiceA(manager.Get(), name.c_str(), kAllAccess));
     if (!service) return 0;
     if (!StartServiceA(service.Get(), 0, nullptr)) return 0;
-    for (;;) {
-        Sleep(kPollMs);
-        DWORD state = 0;
-        if (!QueryState(service.Get(), state)) return 0;
-        if (state == SERVICE_RUNNING) return 1;
-        if (state != SERVICE_START_PENDING) return 0;
-    }
+    const Wait wait = WaitWhilePending(service.Get(), SERVICE_START_PENDING, "BeginService", name);
+    return wait.end == WaitEnd::Reached && wait.state == SERVICE_RUNNING ? 1 : 0;
 }
 
 int Uninstall(const char* nameArg) {

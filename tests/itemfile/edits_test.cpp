@@ -199,7 +199,7 @@ struct HostileRow {
     const char* argument;
     int result;
     std::string after;
-    bool refusedLine;  // the "left unchanged" line on standard error
+    bool refusedLine = false;  // the "left unchanged" line on standard error
 };
 
 TEST_F(ItemEdits, EveryByteThatAnEditDoesNotChangeIsKept) {

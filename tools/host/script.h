@@ -11,6 +11,9 @@
 //   regdelete "subkey"           deletes a key below HKLM with its subkeys
 //   sleep 1500                   waits that many milliseconds
 //   expect 1                     stops the script unless the last call returned 1
+//   silent 1                     SetSilentMode(1): boxes go to standard error and the log
+//   log "path"                   SetLogFile("path"): the installer log (null closes it)
+//   waitlimit 5000               SetWaitLimit(5000): bounds service and network waits
 //   dialog "NAME" 500 ["product"]  shows the DLL's dialog template NAME for 500 ms
 //                                (the product name fills each "%p"); the result is
 //                                the end code, -1 when the template cannot be shown

@@ -2,11 +2,13 @@
 // export calls, printing each call and its result on one line, or shows one of
 // the DLL's dialog templates.
 //
-//   wexhost [--dll PATH] [--confirm-boxes] SCRIPT
+//   wexhost [--dll PATH] [--confirm-boxes] [--silent] [--log FILE] [--wait-limit MS] SCRIPT
 //   wexhost [--dll PATH] --dialog NAME [--product TEXT] [--close-after MS]
 //
 // --confirm-boxes prints each message box as "  [box CAPTION] text" and
-// confirms it at once, for runs with nobody at the screen.
+// confirms it at once, for runs with nobody at the screen. --silent, --log
+// and --wait-limit call SetSilentMode(1), SetLogFile(FILE) and
+// SetWaitLimit(MS) before the script's first line, each printed as a call.
 // --dialog prints "shown NAME x y width height" (its window on the screen) once
 // the dialog is visible, and "dialog NAME -> CODE" when it ends: the id of the
 // button that ended it, 0 after --close-after.
@@ -46,7 +48,8 @@ const ExportInfo kExports[] = {
     {"KillProcess", 19, 3},     {"GetPID", 20, 1},         {"StopServer", 21, 2},
     {"_GetUserName", 22, 2},    {"GetFileItem", 23, 3},    {"RegRemoveValue", 24, 2},
     {"RegRemovePayComponent", 25, 1}, {"ComputeMerchID", 26, 2}, {"AppendFile", 27, 2},
-    {"SendMsg", 28, 4},         {"URLEncode", 34, 2},
+    {"SendMsg", 28, 4},         {"URLEncode", 34, 2},      {"SetSilentMode", 35, 1},
+    {"SetLogFile", 36, 1},      {"SetWaitLimit", 37, 1},
 };
 
 const ExportInfo* FindExport(const std::string& verb) {
@@ -137,6 +140,11 @@ public:
             vars_.Set(s.rest, lastBuffer_);
         } else if (s.verb == "dialog") {
             return Dialog(s, lineNo);
+        } else if (s.verb == "silent" || s.verb == "log" || s.verb == "waitlimit") {
+            // The unattended-install settings, as calls of their exports.
+            Statement call = s;
+            call.verb = s.verb == "silent" ? "SetSilentMode" : s.verb == "log" ? "SetLogFile" : "SetWaitLimit";
+            return Call(call, lineNo);
         } else if (s.verb == "expect") {
             if (s.arguments.size() != 1 || s.arguments[0].kind != Argument::Integer) return Fail(lineNo, "expect N");
             if (lastResult_ != s.arguments[0].number) {
@@ -267,7 +275,7 @@ private:
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: wexhost [--dll PATH] [--confirm-boxes] SCRIPT\n"
+                 "usage: wexhost [--dll PATH] [--confirm-boxes] [--silent] [--log FILE] [--wait-limit MS] SCRIPT\n"
                  "       wexhost [--dll PATH] --dialog NAME [--product TEXT] [--close-after MS]\n");
     return 2;
 }
@@ -289,11 +297,24 @@ int main(int argc, char** argv) {
     const char* scriptPath = nullptr;
     bool confirmBoxes = false;
     const char* dialog = nullptr;
+    // The unattended-install settings, applied as calls before the script.
+    std::vector<Statement> settings;
+    auto setting = [&](const char* verb, Argument argument) {
+        Statement call;
+        call.verb = verb;
+        call.arguments.push_back(std::move(argument));
+        settings.push_back(std::move(call));
+    };
     wexhost::DialogShow how;
     how.announce = true;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--dll") == 0 && i + 1 < argc) dllPath = argv[++i];
         else if (std::strcmp(argv[i], "--confirm-boxes") == 0) confirmBoxes = true;
+        else if (std::strcmp(argv[i], "--silent") == 0) setting("SetSilentMode", Argument{Argument::Integer, "", 1});
+        else if (std::strcmp(argv[i], "--log") == 0 && i + 1 < argc)
+            setting("SetLogFile", Argument{Argument::Text, argv[++i], 0});
+        else if (std::strcmp(argv[i], "--wait-limit") == 0 && i + 1 < argc)
+            setting("SetWaitLimit", Argument{Argument::Integer, "", std::atoll(argv[++i])});
         else if (std::strcmp(argv[i], "--dialog") == 0 && i + 1 < argc) dialog = argv[++i];
         else if (std::strcmp(argv[i], "--product") == 0 && i + 1 < argc) how.product = argv[++i];
         else if (std::strcmp(argv[i], "--close-after") == 0 && i + 1 < argc) how.closeAfterMs = std::atoi(argv[++i]);
@@ -327,6 +348,12 @@ int main(int argc, char** argv) {
 
     Host host(dll);
     int status = 0;
+    for (const Statement& call : settings) {
+        if (!host.Run(call, 0)) {
+            FreeLibrary(dll);
+            return 1;
+        }
+    }
     std::string line;
     for (int lineNo = 1; std::getline(script, line); ++lineNo) {
         Statement s;

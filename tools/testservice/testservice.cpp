@@ -8,6 +8,8 @@
 //   testservice.exe diestart MS       stays start pending for MS, then the
 //                                     process exits without reporting stopped
 //   testservice.exe slowstart MS      stays start pending for MS, then runs
+//   testservice.exe stuckstop         stays stop pending for its whole life
+//   testservice.exe stuckstart        stays start pending for its whole life
 //
 // Whatever the mode, the process ends by itself after kLifetimeMs, so that a
 // test that fails half-way leaves nothing running for long.
@@ -88,16 +90,18 @@ bool ParseArguments(int argc, char** argv) {
         const char* name;
         Mode mode;
         bool needsDelay;
+        DWORD fixedDelayMs;
     } const modes[] = {
-        {"prompt", Mode::Prompt, false},      {"slowstop", Mode::SlowStop, true},
-        {"stopback", Mode::StopBack, true},   {"diestart", Mode::DieStart, true},
-        {"slowstart", Mode::SlowStart, true},
+        {"prompt", Mode::Prompt, false, 0},         {"slowstop", Mode::SlowStop, true, 0},
+        {"stopback", Mode::StopBack, true, 0},      {"diestart", Mode::DieStart, true, 0},
+        {"slowstart", Mode::SlowStart, true, 0},    {"stuckstop", Mode::SlowStop, false, kLifetimeMs},
+        {"stuckstart", Mode::SlowStart, false, kLifetimeMs},
     };
     for (const auto& m : modes) {
         if (std::strcmp(argv[1], m.name) != 0) continue;
         if (m.needsDelay != (argc == 3) || argc > 3) return false;
         g_mode = m.mode;
-        g_delayMs = m.needsDelay ? static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)) : 0;
+        g_delayMs = m.needsDelay ? static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)) : m.fixedDelayMs;
         return true;
     }
     return false;
@@ -107,7 +111,8 @@ bool ParseArguments(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (!ParseArguments(argc, argv)) {
-        std::fprintf(stderr, "usage: testservice prompt | slowstop|stopback|diestart|slowstart MS\n");
+        std::fprintf(stderr,
+                     "usage: testservice prompt | stuckstop | stuckstart | slowstop|stopback|diestart|slowstart MS\n");
         return 2;
     }
     g_stopRequested = CreateEventA(nullptr, FALSE, FALSE, nullptr);
