@@ -10,8 +10,10 @@
 # fails the run and its input is kept under build/fuzz/findings.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=$top/build/fuzz
-targets=(itemfile keytext formpost pattern perfdata multisz)
+# A campaign that runs beside the test command builds elsewhere:
+# WEX_FUZZ_BUILD=build/fuzz-campaign scripts/fuzz.sh 600
+build=$(realpath -m "${WEX_FUZZ_BUILD:-$top/build/fuzz}")
+targets=(itemfile keytext formpost pattern perfdata multisz logtext)
 
 smoke=false
 seconds=60
@@ -22,14 +24,14 @@ case "${1:-}" in
     *) seconds=$1 ;;
 esac
 
-echo "fuzz: building ${targets[*]/%/_fuzz} with clang into build/fuzz"
+echo "fuzz: building ${targets[*]/%/_fuzz} with clang into ${build#$top/}"
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]/%/_fuzz}" >/dev/null
 mkdir -p "$build/logs" "$build/findings"
 
 # What went wrong, from a libFuzzer log.
 report() {
-    grep -m1 -A25 -E '^==[0-9]+==ERROR|property broken|runtime error|Test unit written' "$1" ||
+    grep -a -m1 -A25 -E '^==[0-9]+==ERROR|property broken|runtime error|Test unit written' "$1" ||
         tail -n 25 "$1"
 }
 
@@ -53,8 +55,8 @@ for target in "${targets[@]}"; do
     echo "fuzz: $target: fuzzing for ${seconds}s"
     if nice -n 10 "$program" -max_total_time="$seconds" -max_len=4096 -timeout=10 -print_final_stats=1 \
             -artifact_prefix="$build/findings/$target-" "$build/corpus/$target" "$seeds" >"$log" 2>&1; then
-        runs=$(grep -oE 'number_of_executed_units: [0-9]+' "$log" | grep -oE '[0-9]+$' || echo "?")
-        coverage=$(grep -E '^#[0-9]+' "$log" | tail -n 1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || echo "cov: ?")
+        runs=$(grep -aoE 'number_of_executed_units: [0-9]+' "$log" | grep -oE '[0-9]+$' || echo "?")
+        coverage=$(grep -aE '^#[0-9]+' "$log" | tail -n 1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || echo "cov: ?")
         echo "fuzz: $target: $runs executions, $coverage"
     else
         echo "fuzz: $target: FINDING (log: $log)"

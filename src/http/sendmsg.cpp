@@ -43,39 +43,43 @@ void SetSocketOptions(SOCKET s, int limitMs) {
     if (limitMs > 0 && limitMs / 1000 < kLingerSeconds) lingerRecord.l_linger = static_cast<u_short>(limitMs / 1000);
     setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lingerRecord), sizeof lingerRecord);
     setsockopt(s, SOL_SOCKET, SO_DEBUG, reinterpret_cast<const char*>(&lingerRecord), sizeof lingerRecord);
-    if (limitMs > 0) {
-        // The blocking sends and receives give up after the limit.
-        setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limitMs), sizeof limitMs);
-        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limitMs), sizeof limitMs);
-    }
+}
+
+// Waits at most limitMs for the socket to take a send (or to have a byte to
+// receive, or to have ended). False when the time passed.
+bool ReadyWithin(SOCKET s, bool forSending, int limitMs) {
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(s, &ready);
+    timeval wait{limitMs / 1000, (limitMs % 1000) * 1000};
+    return select(0, forSending ? nullptr : &ready, forSending ? &ready : nullptr, nullptr, &wait) != 0;
+}
+
+void SetBlocking(SOCKET s, bool blocking) {
+    u_long nonBlocking = blocking ? 0 : 1;
+    ioctlsocket(s, FIONBIO, &nonBlocking);
 }
 
 enum class Connect { Connected, Failed, TimedOut };
 
-// connect, waiting at most limitMs (0: as long as the platform waits).
+// connect, waiting at most limitMs (0: as long as the platform waits). With a
+// limit the socket is left non-blocking, so that every send and receive can
+// be bounded too.
 Connect ConnectWithin(SOCKET s, const sockaddr_in& address, int limitMs) {
     const sockaddr* to = reinterpret_cast<const sockaddr*>(&address);
     if (limitMs <= 0) return connect(s, to, sizeof address) < 0 ? Connect::Failed : Connect::Connected;
-    u_long nonBlocking = 1;
-    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return Connect::Failed;
-    Connect outcome = Connect::Connected;
-    if (connect(s, to, sizeof address) < 0) {
-        outcome = Connect::Failed;
-        if (WSAGetLastError() == WSAEWOULDBLOCK) {
-            fd_set writable, failed;
-            FD_ZERO(&writable);
-            FD_ZERO(&failed);
-            FD_SET(s, &writable);
-            FD_SET(s, &failed);
-            timeval wait{limitMs / 1000, (limitMs % 1000) * 1000};
-            const int ready = select(0, nullptr, &writable, &failed, &wait);
-            if (ready == 0) outcome = Connect::TimedOut;
-            else if (ready > 0 && FD_ISSET(s, &writable) && !FD_ISSET(s, &failed)) outcome = Connect::Connected;
-        }
-    }
-    u_long blocking = 0;
-    if (ioctlsocket(s, FIONBIO, &blocking) != 0 && outcome == Connect::Connected) outcome = Connect::Failed;
-    return outcome;
+    SetBlocking(s, false);
+    if (connect(s, to, sizeof address) == 0) return Connect::Connected;
+    if (WSAGetLastError() != WSAEWOULDBLOCK) return Connect::Failed;
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(s, &writable);
+    FD_SET(s, &failed);
+    timeval wait{limitMs / 1000, (limitMs % 1000) * 1000};
+    const int ready = select(0, nullptr, &writable, &failed, &wait);
+    if (ready == 0) return Connect::TimedOut;
+    return ready > 0 && FD_ISSET(s, &writable) && !FD_ISSET(s, &failed) ? Connect::Connected : Connect::Failed;
 }
 
 struct Connecting {
@@ -148,22 +152,36 @@ int PostForm(const char* host, const char* port, const char* path, const char* b
         return 0;
     }
 
-    // After the first timeout nothing more is sent or received: the call
-    // ends within the limit.
-    bool timedOut = false;
+    // With a limit, each send and receive waits at most the limit for the
+    // socket to be ready. After the first timeout nothing more is sent or
+    // received: the call ends within the limit. Before the socket is closed
+    // it blocks again, so that closing lingers (within the limit) rather than
+    // failing on a non-blocking socket.
     const SOCKET s = connecting.connection.Get();
-    auto noteTimeout = [&](int n) {
-        if (n < 0 && WSAGetLastError() == WSAETIMEDOUT) timedOut = true;
-        return n;
+    ScopeExit blockingAgain([&] {
+        if (limitMs > 0) SetBlocking(s, true);
+    });
+    bool timedOut = false;
+    auto bounded = [&](bool forSending, auto operation) {
+        for (;;) {
+            if (timedOut) return -1;
+            const int n = operation();
+            if (limitMs <= 0 || n >= 0 || WSAGetLastError() != WSAEWOULDBLOCK) return n;
+            if (!ReadyWithin(s, forSending, limitMs)) timedOut = true;
+        }
     };
-    auto send = [&](const char* bytes, int count) { return timedOut ? -1 : noteTimeout(::send(s, bytes, count, 0)); };
+    auto send = [&](const char* bytes, int count) {
+        return bounded(true, [&] { return ::send(s, bytes, count, 0); });
+    };
     if (!SendRequest(send, path, body)) {
         if (timedOut) reportTimeout();
         return 0;
     }
 
     char line[kTransferBufferSize];
-    auto receive = [&](char& byte) { return timedOut ? -1 : noteTimeout(recv(s, &byte, 1, 0)); };
+    auto receive = [&](char& byte) {
+        return bounded(false, [&] { return recv(s, &byte, 1, 0); });
+    };
     // perror's own line, through the library's standard error channel.
     auto report = [](const char* text) {
         const int number = errno;

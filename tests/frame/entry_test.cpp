@@ -1,35 +1,45 @@
-// The entry routine's trace boxes, seen from a process that loads and unloads
-// the real DLL with a chosen starting environment.
+// The entry routine's trace boxes and the unattended-install settings that
+// the library starts with, seen from a process that loads and unloads the
+// real DLL with a chosen starting environment.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "programs.h"
+#include "scratch.h"
 
 namespace {
 
-// The current environment without MY_DBGPRINT (in any letter case), plus extra.
-std::string EnvironmentBlock(const std::string& extra) {
+bool NameIs(const char* entry, const char* name) {
+    const int length = lstrlenA(name);
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, entry, length, name, length) == CSTR_EQUAL;
+}
+
+// The current environment without the library's switches (in any letter
+// case), plus extra.
+std::string EnvironmentBlock(const std::vector<std::string>& extra) {
     std::string block;
     char* env = GetEnvironmentStringsA();
     for (const char* p = env; *p; p += lstrlenA(p) + 1) {
-        if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, p, 12, "MY_DBGPRINT=", 12) == CSTR_EQUAL) continue;
+        if (NameIs(p, "MY_DBGPRINT=") || NameIs(p, "WEXLIB_")) continue;
         block.append(p).push_back('\0');
     }
     FreeEnvironmentStringsA(env);
-    if (!extra.empty()) block.append(extra).push_back('\0');
+    for (const std::string& variable : extra) block.append(variable).push_back('\0');
     block.push_back('\0');
     return block;
 }
 
-// Runs the probe and returns what it printed.
-std::string RunProbe(const std::string& extraEnv, const char* argument = "") {
+// Runs the probe and returns what it printed; it must have loaded the DLL.
+std::string RunProbe(const std::vector<std::string>& extraEnv, const char* argument = "") {
     std::string env = EnvironmentBlock(extraEnv);
     wextest::ProgramRun run = wextest::RunProgram("\"" + wextest::BesideTest("loadprobe.exe") + "\" " + argument, env.c_str());
     EXPECT_TRUE(run.started) << GetLastError();
+    EXPECT_EQ(run.exitCode, 0u) << "the probe could not load the DLL";
     return run.output;
 }
 
@@ -37,22 +47,73 @@ const char* const kTraced = "Debug|DLL_PROCESS_ATTACH\r\nDebug|DLL_PROCESS_DETAC
 
 TEST(EntryRoutine, TraceBoxesFollowTheStartingEnvironment) {
     struct Row {
-        const char* env;
+        std::vector<std::string> env;
         const char* expected;
     } rows[] = {
-        {"", ""},
-        {"MY_DBGPRINT=1", kTraced},
-        {"my_dbgprint=yes", kTraced},
-        {"MY_DBGPRINT=", kTraced},
+        {{}, ""},
+        {{"MY_DBGPRINT=1"}, kTraced},
+        {{"my_dbgprint=yes"}, kTraced},
+        {{"MY_DBGPRINT="}, kTraced},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.env);
+        SCOPED_TRACE(row.env.empty() ? "(none)" : row.env[0]);
         EXPECT_EQ(RunProbe(row.env), row.expected);
     }
 }
 
 TEST(EntryRoutine, SwitchSetThroughThePlatformAfterStartIsNotSeen) {
-    EXPECT_EQ(RunProbe("", "setenv"), "");
+    EXPECT_EQ(RunProbe({}, "setenv"), "");
+}
+
+// Silent from the start: the trace boxes of load and unload go to standard
+// error and to the log named by WEXLIB_LOG, and no box appears.
+TEST(EntryRoutine, SilentAndLoggedFromTheStartingEnvironment) {
+    wextest::ScratchDir scratch;
+    const std::string log = scratch.Path("install.log");
+    struct Row {
+        std::vector<std::string> env;
+        const char* output;
+        std::vector<std::string> logged;
+    } rows[] = {
+        {{"MY_DBGPRINT=1", "WEXLIB_SILENT=1", "WEXLIB_LOG=" + log},
+         "[Debug] DLL_PROCESS_ATTACH\r\n[Debug] DLL_PROCESS_DETACH\r\n",
+         {"box [Debug] DLL_PROCESS_ATTACH (suppressed)", "box [Debug] DLL_PROCESS_DETACH (suppressed)"}},
+        {{"MY_DBGPRINT=1", "wexlib_silent="}, "[Debug] DLL_PROCESS_ATTACH\r\n[Debug] DLL_PROCESS_DETACH\r\n", {}},
+        {{"MY_DBGPRINT=1", "Wexlib_Log=" + log}, kTraced,
+         {"box [Debug] DLL_PROCESS_ATTACH (shown)", "box [Debug] DLL_PROCESS_DETACH (shown)"}},
+    };
+    const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (.*))");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.env[1]);
+        DeleteFileA(log.c_str());
+        EXPECT_EQ(RunProbe(row.env), row.output);
+        std::vector<std::string> logged;
+        const std::string text = wextest::FileExists(log) ? wextest::ReadBytes(log) : "";
+        for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+            std::smatch m;
+            const std::string line = text.substr(at, end - at);
+            ASSERT_TRUE(std::regex_match(line, m, stamped)) << line;
+            logged.push_back(m[1]);
+        }
+        EXPECT_EQ(logged, row.logged);
+    }
+}
+
+TEST(EntryRoutine, WaitLimitFromTheStartingEnvironment) {
+    struct Row {
+        std::vector<std::string> env;
+        const char* output;
+    } rows[] = {
+        {{}, "limit 0\r\n"},
+        {{"WEXLIB_WAIT_LIMIT=2500"}, "limit 2500\r\n"},
+        {{"wexlib_wait_limit=300"}, "limit 300\r\n"},
+        {{"WEXLIB_WAIT_LIMIT=soon"}, "limit 0\r\n"},
+        {{"WEXLIB_WAIT_LIMIT=-5"}, "limit 0\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.env.empty() ? "(none)" : row.env[0]);
+        EXPECT_EQ(RunProbe(row.env, "limit"), row.output);
+    }
 }
 
 }  // namespace

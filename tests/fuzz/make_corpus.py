@@ -161,8 +161,15 @@ MULTISZ = {
     "no_room_at_all": fields(0, "a"),
 }
 
+# ---- logtext: control (unused), text -----------------------------------------
+LOGTEXT = {
+    "path_and_quotes": fields(0, 'C:\\wexdemo\\merchant.ini "quoted"'),
+    "line_ends_and_tabs": fields(0, "HTTP/1.0 200 OK\r\n\tX: 1\n"),
+    "control_bytes": fields(0, b"\x01\x1a\x1f\x7f\xe9\0tail"),
+}
+
 TARGETS = {"itemfile": ITEMFILE, "keytext": KEYTEXT, "formpost": FORMPOST, "pattern": PATTERN,
-           "perfdata": PERFDATA, "multisz": MULTISZ}
+           "perfdata": PERFDATA, "multisz": MULTISZ, "logtext": LOGTEXT}
 
 
 def main():

@@ -30,7 +30,7 @@ bool Complete(const std::string& request) {
 
 }  // namespace
 
-LoopbackServer::LoopbackServer(std::string reply) : reply_(std::move(reply)) {
+LoopbackServer::LoopbackServer(std::string reply, AfterReply after) : reply_(std::move(reply)), after_(after) {
     WSADATA data;
     started_ = WSAStartup(MAKEWORD(1, 1), &data) == 0;
     listener_ = socket(AF_INET, SOCK_STREAM, 0);
@@ -96,6 +96,10 @@ void LoopbackServer::Exchange(SOCKET client) {
         int n = send(client, reply_.data() + sent, static_cast<int>(reply_.size() - sent), 0);
         if (n <= 0) return;
         sent += static_cast<size_t>(n);
+    }
+    if (after_ == AfterReply::Stall) {
+        for (DWORD waited = 0; stop_ == 0 && waited < 2 * kWaitMs; waited += 20) Sleep(20);
+        return;
     }
     shutdown(client, 1);  // SD_SEND: the client sees the end of the reply
     while (Readable(client, kWaitMs)) {

@@ -10,12 +10,18 @@ namespace wextest {
 
 class LoopbackServer {
 public:
+    // What the server does once its reply is sent: end it (shut down its
+    // sending side), or stall, neither sending nor closing until the test is
+    // done with it.
+    enum class AfterReply { End, Stall };
+
     // Listens on a free port. For the first connection: reads the request
     // head and as many body bytes as its Content-Length says, plus the
-    // closing line feed; sends reply (nothing when it is empty); shuts down
-    // its sending side; then records whatever else arrives until the client
-    // closes. Every wait is bounded, so a faulty client cannot hang the test.
-    explicit LoopbackServer(std::string reply);
+    // closing line feed; sends reply (nothing when it is empty); then, unless
+    // it stalls, shuts down its sending side and records whatever else
+    // arrives until the client closes. Every wait is bounded, so a faulty
+    // client cannot hang the test.
+    explicit LoopbackServer(std::string reply, AfterReply after = AfterReply::End);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
@@ -34,6 +40,7 @@ private:
     void Exchange(SOCKET client);
 
     std::string reply_;
+    AfterReply after_;
     std::string request_;
     bool connected_ = false;
     bool started_ = false;

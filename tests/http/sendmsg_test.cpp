@@ -238,4 +238,35 @@ TEST(URLEncodeTest, EncodesInPlaceAndRefusesMissingBuffers) {
     EXPECT_STREQ(out, "");
 }
 
+// With a wait limit, a server that stalls (before its reply or after its
+// status line) ends the call at the limit: the timeout line on standard
+// error, and the result of what did arrive.
+TEST_F(SendMsgTest, WaitLimitEndsAStalledExchange) {
+    struct Row {
+        const char* label;
+        std::string reply;
+        int result;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"accepts and never answers", "", 0, {}},
+        {"answers its status line, then stalls", "HTTP/1.0 200 OK\r\n", 1, {"HTTP/1.0 200 OK\r\n"}},
+    };
+    const int kLimitMs = 1500;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        LoopbackServer server(row.reply, LoopbackServer::AfterReply::Stall);
+        ASSERT_EQ(SetWaitLimit(kLimitMs), 0);
+        const DWORD start = GetTickCount();
+        Outcome o = Send("127.0.0.1", server.PortText(), "/register", "a=1");
+        const DWORD elapsed = GetTickCount() - start;
+        EXPECT_EQ(SetWaitLimit(0), kLimitMs);
+        EXPECT_EQ(o.result, row.result);
+        EXPECT_GE(elapsed, static_cast<DWORD>(kLimitMs - 20));
+        EXPECT_LT(elapsed, static_cast<DWORD>(kLimitMs + 1000)) << "the call ends at the limit";
+        EXPECT_EQ(o.boxes, SendMsgBoxes(row.lines));
+        EXPECT_EQ(o.err, "SendMsg: no answer from 127.0.0.1:" + server.PortText() + " within 1500 ms\n");
+        EXPECT_EQ(server.Request(), Request("/register", "a=1"));
+    }
+}
+
 }  // namespace

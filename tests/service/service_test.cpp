@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "boxes.h"
+#include "scratch.h"
 #include "frame/diagnostics.h"
 #include "frame/export.h"
 #include "service/service.h"
@@ -310,6 +312,69 @@ TEST_F(Services, BeginServiceWaitsInOneSecondPollsAndIsSilent) {
         EXPECT_EQ(Buffer(), kPrevious);
         EXPECT_TRUE(boxes_.Boxes().empty());
     }
+}
+
+// With a wait limit, the waits for a service that stays pending end at the
+// limit, not a poll later: the last sleep is cut short. Each poll is logged.
+TEST_F(Services, WaitLimitEndsTheWaitsOfStuckServices) {
+    const int kLimitMs = 2500;
+    wextest::ScratchDir scratch;
+    const std::string log = scratch.Path("install.log");
+    std::string stopping = Running("stuckstop");
+    std::string starting = Install("stuckstart");
+    std::strcpy(wex::MessageBuffer(), kPrevious);
+
+    ASSERT_EQ(SetWaitLimit(kLimitMs), 0);
+    ASSERT_EQ(SetLogFile(log.c_str()), 1);
+    DWORD since = GetTickCount();
+    EXPECT_EQ(StopService(stopping.c_str()), 0);
+    const DWORD stopMs = Elapsed(since);
+    const std::string stopText = Buffer();
+    std::strcpy(wex::MessageBuffer(), kPrevious);
+    since = GetTickCount();
+    EXPECT_EQ(BeginService(starting.c_str()), 0);
+    const DWORD startMs = Elapsed(since);
+    EXPECT_EQ(SetLogFile(nullptr), 1);
+    EXPECT_EQ(SetWaitLimit(0), kLimitMs);
+
+    for (DWORD elapsed : {stopMs, startMs}) {
+        EXPECT_GE(elapsed + kTickSlack, static_cast<DWORD>(kLimitMs));
+        EXPECT_LT(elapsed, static_cast<DWORD>(kLimitMs + 400)) << "a poll later would be 3000 ms";
+    }
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(stopText, m, std::regex("StopService: " + stopping + " still stop pending after (\\d+) ms")))
+        << stopText;
+    EXPECT_GE(std::stoi(m[1]) + static_cast<int>(kTickSlack), kLimitMs);
+    EXPECT_LE(static_cast<DWORD>(std::stoi(m[1])), stopMs);
+    EXPECT_EQ(Buffer(), kPrevious) << "BeginService writes no text";
+    EXPECT_TRUE(boxes_.Boxes().empty());
+
+    // Every line: the local time, then the event. Three polls each: 1000,
+    // 2000 and (cut short) 2500 ms.
+    const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (.*))");
+    std::vector<std::string> events;
+    std::string text = wextest::ReadBytes(log);
+    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        std::string line = text.substr(at, end - at);
+        ASSERT_TRUE(std::regex_match(line, m, stamped)) << line;
+        events.push_back(m[1]);
+    }
+    const std::regex poll(R"re(wait (\w+)\("(\w+)"\): (stop|start) pending \(([23])\), (\d+) ms waited)re");
+    std::vector<std::string> shapes;
+    for (const std::string& event : events) {
+        if (!std::regex_match(event, m, poll)) continue;
+        shapes.push_back(m[1].str() + " " + m[2].str() + " " + m[3].str());
+    }
+    const std::vector<std::string> expected = {
+        "StopService " + stopping + " stop",   "StopService " + stopping + " stop",
+        "StopService " + stopping + " stop",   "BeginService " + starting + " start",
+        "BeginService " + starting + " start", "BeginService " + starting + " start"};
+    EXPECT_EQ(shapes, expected);
+    ASSERT_EQ(events.size(), 10u) << text;
+    EXPECT_EQ(events[0], "SetLogFile(\"" + log + "\") -> 1");
+    EXPECT_EQ(events[4], "StopService(\"" + stopping + "\") -> 0");
+    EXPECT_EQ(events[8], "BeginService(\"" + starting + "\") -> 0");
+    EXPECT_EQ(events[9], "SetLogFile(null) -> 1") << "the closing call ends the log";
 }
 
 TEST_F(Services, RemoveServiceDeletesWithoutStopping) {
