@@ -24,16 +24,17 @@ echo "Wexlib.dll ($WEXLIB_ARCH build) under $("$WEX_WINE" --version)"
 demo="$WINEPREFIX/drive_c/wexdemo"
 mkdir -p "$demo/bin"
 cp "$top/build/$WEXLIB_ARCH/bin/"*.exe "$top/build/$WEXLIB_ARCH/bin/Wexlib.dll" "$demo/bin/"
-cp "$top/examples/provision.wex" "$demo/"
+cp "$top/examples/provision.wex" "$top/examples/windows.wex" "$demo/"
 cd "$demo"
 export WEXDEMO='C:\wexdemo'
 
-# formserver answers one POST on 127.0.0.1 and then ends by itself (or after
-# a minute without a client); its port comes back through a file.
+# formserver answers two POSTs on 127.0.0.1 (one per run below) and then ends
+# by itself (or after a minute without a client); its port comes back through
+# a file.
 mkdir -p "$demo/http"
 rm -f "$demo/http/port.txt" "$demo/http/requests.log"
 "$WEX_WINE" 'C:\wexdemo\bin\formserver.exe' --port-file 'C:\wexdemo\http\port.txt' \
-    --log 'C:\wexdemo\http\requests.log' --count 1 --idle-ms 60000 \
+    --log 'C:\wexdemo\http\requests.log' --count 2 --idle-ms 60000 \
     </dev/null >"$demo/http/server.out" 2>&1 &
 server_pid=$!
 for _ in $(seq 300); do
@@ -50,4 +51,17 @@ export WEXDEMO_HTTP_PORT=$(tr -d '\r\n' <"$demo/http/port.txt")
 echo "Form server listening on 127.0.0.1:$WEXDEMO_HTTP_PORT"
 
 # Message boxes are confirmed by the host and printed as "[box ...]" lines.
-"$WEX_WINE" 'C:\wexdemo\bin\wexhost.exe' --confirm-boxes provision.wex
+echo "== Attended run: provision.wex, then windows.wex"
+"$WEX_WINE" 'C:\wexdemo\bin\wexhost.exe' --confirm-boxes provision.wex windows.wex
+
+# The same provisioning as a deployment tool runs it: silent, logged, with
+# bounded waits, and nobody to confirm a box (one would stop the run, so the
+# run is given two minutes at most).
+echo
+echo "== Unattended run: provision.wex with WEXLIB_SILENT, WEXLIB_LOG and WEXLIB_WAIT_LIMIT"
+rm -f "$demo/install.log"
+WEXLIB_SILENT=1 WEXLIB_LOG='C:\wexdemo\install.log' WEXLIB_WAIT_LIMIT=15000 \
+    timeout 120 "$WEX_WINE" 'C:\wexdemo\bin\wexhost.exe' provision.wex
+echo
+echo "== The installer log, C:\wexdemo\install.log"
+tr -d '\r' <"$demo/install.log"

@@ -2,13 +2,14 @@
 // export calls, printing each call and its result on one line, or shows one of
 // the DLL's dialog templates.
 //
-//   wexhost [--dll PATH] [--confirm-boxes] [--silent] [--log FILE] [--wait-limit MS] SCRIPT
+//   wexhost [--dll PATH] [--confirm-boxes] [--silent] [--log FILE] [--wait-limit MS] SCRIPT...
 //   wexhost [--dll PATH] --dialog NAME [--product TEXT] [--close-after MS]
 //
 // --confirm-boxes prints each message box as "  [box CAPTION] text" and
 // confirms it at once, for runs with nobody at the screen. --silent, --log
 // and --wait-limit call SetSilentMode(1), SetLogFile(FILE) and
 // SetWaitLimit(MS) before the script's first line, each printed as a call.
+// Several scripts run one after another, sharing their variables.
 // --dialog prints "shown NAME x y width height" (its window on the screen) once
 // the dialog is visible, and "dialog NAME -> CODE" when it ends: the id of the
 // button that ended it, 0 after --close-after.
@@ -275,7 +276,7 @@ private:
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: wexhost [--dll PATH] [--confirm-boxes] [--silent] [--log FILE] [--wait-limit MS] SCRIPT\n"
+                 "usage: wexhost [--dll PATH] [--confirm-boxes] [--silent] [--log FILE] [--wait-limit MS] SCRIPT...\n"
                  "       wexhost [--dll PATH] --dialog NAME [--product TEXT] [--close-after MS]\n");
     return 2;
 }
@@ -294,7 +295,7 @@ int ShowOneDialog(HMODULE dll, const char* name, const wexhost::DialogShow& how)
 
 int main(int argc, char** argv) {
     const char* dllPath = "Wexlib.dll";
-    const char* scriptPath = nullptr;
+    std::vector<const char*> scripts;
     bool confirmBoxes = false;
     const char* dialog = nullptr;
     // The unattended-install settings, applied as calls before the script.
@@ -319,9 +320,9 @@ int main(int argc, char** argv) {
         else if (std::strcmp(argv[i], "--product") == 0 && i + 1 < argc) how.product = argv[++i];
         else if (std::strcmp(argv[i], "--close-after") == 0 && i + 1 < argc) how.closeAfterMs = std::atoi(argv[++i]);
         else if (argv[i][0] == '-') return Usage();
-        else scriptPath = argv[i];
+        else scripts.push_back(argv[i]);
     }
-    if (!scriptPath == !dialog) return Usage();
+    if (scripts.empty() == !dialog) return Usage();
     if (dialog) {
         HMODULE dll = LoadLibraryA(dllPath);
         if (!dll) {
@@ -333,10 +334,11 @@ int main(int argc, char** argv) {
         return status;
     }
 
-    std::ifstream script(scriptPath);
-    if (!script) {
-        std::fprintf(stderr, "wexhost: cannot read %s\n", scriptPath);
-        return 2;
+    for (const char* path : scripts) {
+        if (!std::ifstream(path)) {
+            std::fprintf(stderr, "wexhost: cannot read %s\n", path);
+            return 2;
+        }
     }
     std::unique_ptr<wexhost::BoxConfirmer> confirmer;
     if (confirmBoxes) confirmer = std::make_unique<wexhost::BoxConfirmer>();
@@ -354,19 +356,22 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::string line;
-    for (int lineNo = 1; std::getline(script, line); ++lineNo) {
-        Statement s;
-        std::string error;
-        if (!wexhost::ParseLine(line, host.Vars(), s, error)) {
-            std::printf("line %d: %s\n", lineNo, error.c_str());
-            status = 1;
-            break;
-        }
-        if (s.verb.empty()) continue;
-        if (!host.Run(s, lineNo)) {
-            status = 1;
-            break;
+    for (std::size_t i = 0; i < scripts.size() && status == 0; ++i) {
+        std::ifstream script(scripts[i]);
+        std::string line;
+        for (int lineNo = 1; std::getline(script, line); ++lineNo) {
+            Statement s;
+            std::string error;
+            if (!wexhost::ParseLine(line, host.Vars(), s, error)) {
+                std::printf("line %d: %s\n", lineNo, error.c_str());
+                status = 1;
+                break;
+            }
+            if (s.verb.empty()) continue;
+            if (!host.Run(s, lineNo)) {
+                status = 1;
+                break;
+            }
         }
     }
     FreeLibrary(dll);
