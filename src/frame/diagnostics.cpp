@@ -42,7 +42,7 @@ void LogBox(const char* caption, const char* text, const char* how) noexcept {
 }  // namespace
 
 void ShowBox(const char* text, const char* caption) {
-    if (SilentMode()) {
+    if (IsSilent()) {
         // Straight to the stream: the log gets this as a box, not as a line.
         const std::size_t length = std::strlen(text);
         std::fprintf(stderr, "[%s] %s%s", caption, text, length > 0 && text[length - 1] == '\n' ? "" : "\n");

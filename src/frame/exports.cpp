@@ -8,7 +8,7 @@ using namespace wex;
 extern "C" int WEXCALL SetSilentMode(int on) {
     ExportCall call("SetSilentMode");
     call.Number(on);
-    return call.Return(wex::SetSilentMode(on != 0) ? 1 : 0);
+    return call.Return(SetSilent(on != 0) ? 1 : 0);
 }
 
 extern "C" int WEXCALL SetLogFile(const char* path) {

@@ -46,9 +46,9 @@ Settings& Current() {
 
 }  // namespace
 
-bool SilentMode() { return Current().silent; }
+bool IsSilent() { return Current().silent; }
 
-bool SetSilentMode(bool on) {
+bool SetSilent(bool on) {
     const bool previous = Current().silent;
     Current().silent = on;
     return previous;

@@ -13,9 +13,9 @@ namespace wex {
 
 // Silent mode: no message box is shown; each goes to standard error and to
 // the log instead, and the export goes on as if OK had been pressed.
-bool SilentMode();
+bool IsSilent();
 // Returns the previous mode.
-bool SetSilentMode(bool on);
+bool SetSilent(bool on);
 
 // True while a log is open.
 bool LogOpen();

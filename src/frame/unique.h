@@ -37,12 +37,13 @@ private:
     Handle handle_;
 };
 
-struct FileTraits {
+// A C runtime stream.
+struct StdioFileTraits {
     using Handle = std::FILE*;
     static Handle Empty() noexcept { return nullptr; }
     static void Close(Handle f) noexcept { std::fclose(f); }
 };
-using UniqueFile = Unique<FileTraits>;
+using UniqueStdioFile = Unique<StdioFileTraits>;
 
 // Runs an action when the scope ends, on every path, unless dismissed first.
 template <class Action>
@@ -61,8 +62,8 @@ private:
     bool armed_ = true;
 };
 
-inline UniqueFile OpenFile(const char* path, const char* mode) {
-    return UniqueFile(std::fopen(path, mode));
+inline UniqueStdioFile OpenStdioFile(const char* path, const char* mode) {
+    return UniqueStdioFile(std::fopen(path, mode));
 }
 
 }  // namespace wex

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "frame/ascii.h"
 #include "itemfile/itemline.h"
 
 namespace wex::keys {
@@ -22,7 +23,7 @@ void ComputeMerchantId(char* name, char* identifier) {
     const std::size_t length = std::strlen(name);
     std::memmove(identifier, name, length + 1);
     for (std::size_t i = 0; i < length; ++i) {
-        if (name[i] >= 'A' && name[i] <= 'Z') name[i] = static_cast<char>(name[i] - 'A' + 'a');
+        name[i] = static_cast<char>(AsciiLower(static_cast<unsigned char>(name[i])));
     }
     const unsigned check = CheckNumber(std::string_view(name, length));
     identifier[length] = '-';

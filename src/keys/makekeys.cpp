@@ -18,6 +18,9 @@ namespace {
 constexpr std::size_t kMaxPath = 260;
 constexpr unsigned kMaxNameTries = 32767;
 constexpr char kSeedPrefix[] = "seed";
+// What a name may add to the directory and the prefix: a separator, the
+// counter's digits and room to spare, as the runtime's own function reserves.
+constexpr std::size_t kSeedNameReserve = 12;
 unsigned g_seedCounter = 0;
 
 // The generator's command line and working directory are built within 400 and
@@ -52,31 +55,16 @@ std::string SeedDirectory(const char* preferredDir) {
     return length > 0 && length < MAX_PATH ? std::string(current, length) : std::string(".");
 }
 
-// Deletes the seed file on every path out of MakeKeys once it was created.
-class SeedFile {
-public:
-    explicit SeedFile(std::string name) : name_(std::move(name)) {}
-    ~SeedFile() {
-        if (created_) DeleteFileA(name_.c_str());
-    }
-    SeedFile(const SeedFile&) = delete;
-    SeedFile& operator=(const SeedFile&) = delete;
-
-    // Creates the file in text mode with exactly the seed text's bytes.
-    bool Write(const char* seedText) {
-        UniqueFile file = OpenFile(name_.c_str(), "w");
-        if (!file) return false;
-        created_ = true;
-        std::fputs(seedText, file.Get());
-        bool written = !std::ferror(file.Get());
-        if (std::fclose(file.Release()) != 0) written = false;
-        return written;
-    }
-
-private:
-    std::string name_;
-    bool created_ = false;
-};
+// Creates the seed file in text mode with exactly the seed text's bytes.
+// False when it could not be created or written (it may exist then).
+bool WriteSeedFile(const std::string& name, const char* seedText) {
+    UniqueStdioFile file = OpenStdioFile(name.c_str(), "w");
+    if (!file) return false;
+    std::fputs(seedText, file.Get());
+    bool written = !std::ferror(file.Get());
+    if (std::fclose(file.Release()) != 0) written = false;
+    return written;
+}
 
 }  // namespace
 
@@ -96,7 +84,7 @@ std::string GeneratorCommandLine(const std::string& installRoot, const std::stri
 
 bool MakeSeedName(const char* preferredDir, std::string& name) {
     std::string dir = SeedDirectory(preferredDir);
-    if (dir.size() + (sizeof kSeedPrefix - 1) + 12 > kMaxPath) return false;
+    if (dir.size() + (sizeof kSeedPrefix - 1) + kSeedNameReserve > kMaxPath) return false;
     if (dir.empty() || (dir.back() != '\\' && dir.back() != '/')) dir += '\\';
     dir += kSeedPrefix;
     for (unsigned tries = 0; tries < kMaxNameTries; ++tries) {
@@ -124,8 +112,10 @@ int MakeKeys(const char* installRoot, const char* merchant, const char* seedText
         return 0;
     }
 
-    SeedFile seed(seedName);
-    if (!seed.Write(seedText)) {
+    // From here on the seed file goes on every path out, its creation
+    // failed or not (a half-written one too).
+    ScopeExit removeSeed([&] { DeleteFileA(seedName.c_str()); });
+    if (!WriteSeedFile(seedName, seedText)) {
         ErrorLine("Could not open temp file.\n");
         return 0;
     }

@@ -16,19 +16,25 @@ extern "C" int WEXCALL KillProcess(const char* taskPattern, int processId, int f
     ExportCall call("KillProcess");
     call.Text(taskPattern).Number(processId).Number(force);
     if (!taskPattern) return call.Return(0);
-    return call.Run(0, [&] { return process::KillProcesses(taskPattern, processId, force); });
+    return call.Run(0, [&] {
+        return process::KillProcesses(taskPattern, processId, force, process::SystemPerformanceRegistry(),
+                                      process::SystemProcessControl());
+    });
 }
 
 extern "C" int WEXCALL GetPID(const char* taskPattern) {
     ExportCall call("GetPID");
     call.Text(taskPattern);
     if (!taskPattern) return call.Return(0);
-    return call.Run(0, [&] { return process::FindProcessId(taskPattern); });
+    return call.Run(0, [&] { return process::FindProcessId(taskPattern, process::SystemPerformanceRegistry()); });
 }
 
 extern "C" int WEXCALL StopServer(const char* taskPattern, const char* serviceName) {
     ExportCall call("StopServer");
     call.Text(taskPattern).Text(serviceName);
     if (!taskPattern || !serviceName) return call.Return(0);
-    return call.Run(0, [&] { return process::StopServer(taskPattern, serviceName); });
+    return call.Run(0, [&] {
+        return process::StopServer(taskPattern, serviceName, service::SystemServiceManager(),
+                                   process::SystemPerformanceRegistry(), process::SystemProcessControl());
+    });
 }

@@ -2,14 +2,11 @@
 
 #include <cstring>
 
+#include "frame/ascii.h"
+
 namespace wex {
 namespace process {
 namespace {
-
-// The C library's upper-casing in the "C" locale: letters a to z only.
-unsigned char Upper(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
-}
 
 // One class against one (upper-cased) text character; p points just after
 // the "[". Returns the pattern position after the closing "]" when a member
@@ -68,8 +65,8 @@ int MatchPattern(const char* text, const char* pattern) {
             if (*s == '\0') return 1;
         } else if (*s != '\0') {
             if (*p == '?') next = p + 1;
-            else if (*p == '[') next = MatchClass(p + 1, Upper(*s));
-            else if (Upper(*s) == *p) next = p + 1;
+            else if (*p == '[') next = MatchClass(p + 1, AsciiUpper(*s));
+            else if (AsciiUpper(*s) == *p) next = p + 1;
         }
         if (next) {
             p = next;
@@ -84,12 +81,11 @@ int MatchPattern(const char* text, const char* pattern) {
 
 Pattern PreparePattern(const char* pattern) {
     Pattern prepared{};
-    std::size_t length = 0;
-    while (length < kPatternSize && pattern[length] != '\0') ++length;
+    const std::size_t length = BoundedLength(pattern, kPatternSize);
     prepared.usable = length < kPatternSize;
     if (!prepared.usable) return prepared;
     for (std::size_t i = 0; i < length; ++i)
-        prepared.text[i] = static_cast<char>(Upper(static_cast<unsigned char>(pattern[i])));
+        prepared.text[i] = static_cast<char>(AsciiUpper(static_cast<unsigned char>(pattern[i])));
     return prepared;
 }
 

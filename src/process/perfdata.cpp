@@ -3,19 +3,12 @@
 #include <cstring>
 #include <vector>
 
+#include "frame/ascii.h"
+#include "process/perflayout.h"
+
 namespace wex {
 namespace process {
 namespace {
-
-bool EqualsIgnoringCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        unsigned char x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y) return false;
-        if (x == '\0') return true;
-    }
-}
 
 // The decimal digits that end a string.
 std::string TrailingDigits(const char* text, std::size_t length) {
@@ -65,9 +58,9 @@ CounterIndexes FindCounterIndexes(const char* list, std::size_t size) {
         current.assign(list + pos, length);
         // The first string has no index before it: its digit run is empty.
         std::string digits = first ? std::string() : TrailingDigits(previous.data(), previous.size());
-        if (EqualsIgnoringCase(current.c_str(), "process")) {
+        if (EqualsIgnoringAsciiCase(current.c_str(), "process")) {
             found.processObject = digits;
-        } else if (EqualsIgnoringCase(current.c_str(), "id process")) {
+        } else if (EqualsIgnoringAsciiCase(current.c_str(), "id process")) {
             found.hasIdProcess = !digits.empty();
             std::uint32_t value = 0;
             for (char d : digits) value = value * 10 + static_cast<std::uint32_t>(d - '0');
@@ -85,8 +78,7 @@ void FillTask(TaskRecord& task, std::uint32_t processId, const char* name) {
     if (!name) {
         std::strcpy(task.processName, "unknown");
     } else {
-        std::size_t length = 0;
-        while (length <= kMaxInstanceName && name[length] != '\0') ++length;
+        const std::size_t length = BoundedLength(name, kMaxInstanceName + 1);
         if (length <= kMaxInstanceName) {
             std::memcpy(task.processName, name, length);
             std::memcpy(task.processName + length, ".exe", 5);
@@ -102,27 +94,30 @@ bool ReadProcessObject(const unsigned char* data, std::size_t size, std::uint32_
     *filled = 0;
     const Block block{data, size};
     static const unsigned char kSignature[8] = {'P', 0, 'E', 0, 'R', 0, 'F', 0};
-    if (!block.Has(0, 8) || std::memcmp(data, kSignature, 8) != 0) return false;
+    if (!block.Has(perf::kBlockSignature, 8) || std::memcmp(data + perf::kBlockSignature, kSignature, 8) != 0)
+        return false;
 
     std::uint32_t headerLength, objectTypes;
-    if (!block.Read32(24, headerLength) || !block.Read32(28, objectTypes) || objectTypes == 0)
+    if (!block.Read32(perf::kBlockHeaderLength, headerLength) ||
+        !block.Read32(perf::kBlockNumObjectTypes, objectTypes) || objectTypes == 0)
         return false;
 
     // The query named the process object alone, so the first object is it.
     const std::uint64_t object = headerLength;
     std::uint32_t definitionLength, objectHeaderLength, counters, instances;
-    if (!block.Read32(object + 4, definitionLength) || !block.Read32(object + 8, objectHeaderLength) ||
-        !block.Read32(object + 32, counters) || !block.Read32(object + 40, instances))
+    if (!block.Read32(object + perf::kObjectDefinitionLength, definitionLength) ||
+        !block.Read32(object + perf::kObjectHeaderLength, objectHeaderLength) ||
+        !block.Read32(object + perf::kObjectNumCounters, counters) ||
+        !block.Read32(object + perf::kObjectNumInstances, instances))
         return false;
 
-    constexpr std::uint64_t kCounterDefinitionSize = 40;
     bool haveCounter = false;
     std::uint32_t counterOffset = 0;
     for (std::uint32_t i = 0; i < counters && !haveCounter; ++i) {
-        const std::uint64_t definition = object + objectHeaderLength + i * kCounterDefinitionSize;
+        const std::uint64_t definition = object + objectHeaderLength + std::uint64_t{i} * perf::kCounterDefinitionSize;
         std::uint32_t titleIndex;
-        if (!block.Read32(definition + 4, titleIndex)) break;
-        if (titleIndex == idProcessIndex) haveCounter = block.Read32(definition + 36, counterOffset);
+        if (!block.Read32(definition + perf::kCounterNameTitleIndex, titleIndex)) break;
+        if (titleIndex == idProcessIndex) haveCounter = block.Read32(definition + perf::kCounterOffset, counterOffset);
     }
     if (!haveCounter) return false;
 
@@ -131,9 +126,11 @@ bool ReadProcessObject(const unsigned char* data, std::size_t size, std::uint32_
     std::vector<std::uint16_t> wide;
     for (std::size_t k = 0; k < count; ++k) {
         std::uint32_t byteLength, nameOffset, blockLength, processId;
-        if (!block.Read32(instance, byteLength) || !block.Read32(instance + 16, nameOffset)) break;
+        if (!block.Read32(instance + perf::kInstanceByteLength, byteLength) ||
+            !block.Read32(instance + perf::kInstanceNameOffset, nameOffset))
+            break;
         const std::uint64_t counterBlock = instance + byteLength;
-        if (!block.Read32(counterBlock, blockLength) ||
+        if (!block.Read32(counterBlock + perf::kCounterBlockByteLength, blockLength) ||
             !block.Read32(counterBlock + counterOffset, processId))
             break;
         char name[kConvertedNameSize];

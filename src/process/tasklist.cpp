@@ -22,40 +22,18 @@ constexpr DWORD kMaxDataSize = 0x40000000;
 // Far beyond any real counter-names list; keeps the spare bytes in range.
 constexpr DWORD kMaxCounterListSize = 0x10000000;
 
-// A snapshot handle's empty value is INVALID_HANDLE_VALUE, not null.
-struct SnapshotTraits {
-    using Handle = HANDLE;
-    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) noexcept { CloseHandle(h); }
-};
-
-// Closes a key through the registry the reader was given.
-class KeyCloser {
-public:
-    KeyCloser(PerfRegistry& registry, HKEY key) : registry_(registry), key_(key) {}
-    ~KeyCloser() {
-        if (key_) registry_.CloseKey(key_);
-    }
-    KeyCloser(const KeyCloser&) = delete;
-    KeyCloser& operator=(const KeyCloser&) = delete;
-
-private:
-    PerfRegistry& registry_;
-    HKEY key_;
-};
-
 bool ConvertToAnsi(const std::uint16_t* name, char* out) {
     static_assert(sizeof(wchar_t) == sizeof(std::uint16_t), "UTF-16 wchar_t");
     return WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(name), -1, out,
                                static_cast<int>(kConvertedNameSize), nullptr, nullptr) != 0;
 }
 
-bool ReadCounterIndexes(PerfRegistry& registry, CounterIndexes& indexes) {
+bool ReadCounterIndexes(PerformanceRegistry& registry, CounterIndexes& indexes) {
     char keyName[128];
     wsprintfA(keyName, "%s\\%03x", "software\\microsoft\\windows nt\\currentversion\\perflib", 9);
     HKEY key = nullptr;
     if (registry.OpenKey(HKEY_LOCAL_MACHINE, keyName, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    KeyCloser closeKey(registry, key);
+    ScopeExit closeKey([&] { registry.CloseKey(key); });
 
     DWORD size = 0;
     if (registry.QueryValue(key, "Counters", nullptr, &size) != ERROR_SUCCESS) return false;
@@ -70,7 +48,7 @@ bool ReadCounterIndexes(PerfRegistry& registry, CounterIndexes& indexes) {
     return true;
 }
 
-bool ReadPerformanceData(PerfRegistry& registry, const char* objectIndex, std::vector<unsigned char>& data,
+bool ReadPerformanceData(PerformanceRegistry& registry, const char* objectIndex, std::vector<unsigned char>& data,
                          DWORD* returned) {
     data.assign(kInitialDataSize, 0);
     for (;;) {
@@ -92,26 +70,26 @@ bool ReadPerformanceData(PerfRegistry& registry, const char* objectIndex, std::v
 
 }  // namespace
 
-LONG PerfRegistry::OpenKey(HKEY root, const char* subKey, REGSAM access, HKEY* key) {
+LONG PerformanceRegistry::OpenKey(HKEY root, const char* subKey, REGSAM access, HKEY* key) {
     return RegOpenKeyExA(root, subKey, 0, access, key);
 }
 
-LONG PerfRegistry::QueryValue(HKEY key, const char* name, BYTE* data, DWORD* size) {
+LONG PerformanceRegistry::QueryValue(HKEY key, const char* name, BYTE* data, DWORD* size) {
     return RegQueryValueExA(key, name, nullptr, nullptr, data, size);
 }
 
-LONG PerfRegistry::CloseKey(HKEY key) { return RegCloseKey(key); }
+LONG PerformanceRegistry::CloseKey(HKEY key) { return RegCloseKey(key); }
 
-PerfRegistry& SystemRegistry() {
-    static PerfRegistry registry;
+PerformanceRegistry& SystemPerformanceRegistry() {
+    static PerformanceRegistry registry;
     return registry;
 }
 
-bool ReadPerformanceTasks(PerfRegistry& registry, TaskRecord* tasks, std::size_t capacity,
+bool ReadPerformanceTasks(PerformanceRegistry& registry, TaskRecord* tasks, std::size_t capacity,
                           std::size_t* filled) {
     *filled = 0;
     // Closing the pseudo-key releases what the performance queries loaded.
-    KeyCloser closePerformanceData(registry, HKEY_PERFORMANCE_DATA);
+    ScopeExit closePerformanceData([&] { registry.CloseKey(HKEY_PERFORMANCE_DATA); });
     try {
         CounterIndexes indexes;
         if (!ReadCounterIndexes(registry, indexes)) return false;
@@ -128,7 +106,8 @@ bool ReadPerformanceTasks(PerfRegistry& registry, TaskRecord* tasks, std::size_t
 
 std::size_t SnapshotTasks(TaskRecord* tasks, std::size_t capacity) {
     const std::size_t limit = capacity - 1;
-    Unique<SnapshotTraits> snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    // Its empty value is INVALID_HANDLE_VALUE, as for files.
+    UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return 0;
     PROCESSENTRY32W entry;
     std::memset(&entry, 0, sizeof entry);
@@ -161,7 +140,7 @@ std::size_t SnapshotTasks(TaskRecord* tasks, std::size_t capacity) {
     return count;
 }
 
-std::size_t BuildTaskList(TaskRecord* tasks, std::size_t capacity, PerfRegistry& registry) {
+std::size_t BuildTaskList(TaskRecord* tasks, std::size_t capacity, PerformanceRegistry& registry) {
     std::size_t filled = 0;
     if (ReadPerformanceTasks(registry, tasks, capacity, &filled)) return filled;
     return SnapshotTasks(tasks, capacity);
@@ -211,24 +190,27 @@ void WindowPass(TaskRecord* tasks, std::size_t count) {
 }
 
 int EnableDebugPrivilege() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
-        OutputLine("OpenProcessToken failed with %d\n", static_cast<int>(GetLastError()));
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened)) {
+        const int error = static_cast<int>(GetLastError());
+        OutputLine("OpenProcessToken failed with %d\n", error);
         return 0;
     }
-    UniqueHandle closeToken(token);
+    const UniqueHandle token(opened);
     LUID luid;
     if (!LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &luid)) {
-        OutputLine("LookupPrivilegeValue failed with %d\n", static_cast<int>(GetLastError()));
+        const int error = static_cast<int>(GetLastError());
+        OutputLine("LookupPrivilegeValue failed with %d\n", error);
         return 0;
     }
     TOKEN_PRIVILEGES privileges;
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Luid = luid;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
-    // Judged by the last error: the call succeeds with ERROR_NOT_ALL_ASSIGNED
-    // when the account lacks the privilege.
+    // Judged by the last error, not by its result, on purpose: the call
+    // succeeds with ERROR_NOT_ALL_ASSIGNED when the account lacks the
+    // privilege.
+    AdjustTokenPrivileges(token.Get(), FALSE, &privileges, 0, nullptr, nullptr);
     const DWORD error = GetLastError();
     if (error != ERROR_SUCCESS) {
         OutputLine("AdjustTokenPrivileges failed with %d\n", static_cast<int>(error));

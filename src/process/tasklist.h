@@ -14,20 +14,21 @@ namespace process {
 
 // The registry calls of the performance-data reader. A seam: Wine's
 // performance data holds no object types at all, so tests feed byte-built
-// performance-data blocks through a stand-in to exercise the reader.
-class PerfRegistry {
+// performance-data blocks through a stand-in to exercise the reader. The
+// exports pass SystemPerformanceRegistry().
+class PerformanceRegistry {
 public:
-    virtual ~PerfRegistry() = default;
+    virtual ~PerformanceRegistry() = default;
     virtual LONG OpenKey(HKEY root, const char* subKey, REGSAM access, HKEY* key);
     virtual LONG QueryValue(HKEY key, const char* name, BYTE* data, DWORD* size);
     virtual LONG CloseKey(HKEY key);
 };
-PerfRegistry& SystemRegistry();
+PerformanceRegistry& SystemPerformanceRegistry();
 
 // Tasks from the performance data's process object, at most capacity - 1 of
 // them (capacity is at least 1). False when the performance data yields no
 // process object; *filled is 0 then.
-bool ReadPerformanceTasks(PerfRegistry& registry, TaskRecord* tasks, std::size_t capacity,
+bool ReadPerformanceTasks(PerformanceRegistry& registry, TaskRecord* tasks, std::size_t capacity,
                           std::size_t* filled);
 
 // Tasks from a snapshot of the running processes, named and limited as the
@@ -36,8 +37,7 @@ std::size_t SnapshotTasks(TaskRecord* tasks, std::size_t capacity);
 
 // The task list: performance data, else the snapshot. Returns the number of
 // records filled (at most capacity - 1); records beyond are not touched.
-std::size_t BuildTaskList(TaskRecord* tasks, std::size_t capacity,
-                          PerfRegistry& registry = SystemRegistry());
+std::size_t BuildTaskList(TaskRecord* tasks, std::size_t capacity, PerformanceRegistry& registry);
 
 // Gives each listed task the last of its top-level windows in enumeration
 // order (input-method helper windows aside) and the last non-empty title

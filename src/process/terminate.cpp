@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "frame/ascii.h"
 #include "frame/diagnostics.h"
 #include "frame/winhandles.h"
 #include "process/pattern.h"
@@ -21,8 +22,8 @@ struct TaskList {
 };
 
 // Builds the list, finds the windows and marks the matches.
-void SelectTasks(TaskList& list, const Pattern& pattern, bool firstOnly, const Platform& platform) {
-    list.count = BuildTaskList(list.tasks.get(), kTaskCapacity, platform.registry);
+void SelectTasks(TaskList& list, const Pattern& pattern, bool firstOnly, PerformanceRegistry& registry) {
+    list.count = BuildTaskList(list.tasks.get(), kTaskCapacity, registry);
     WindowPass(list.tasks.get(), list.count);
     const std::uint32_t caller = GetCurrentProcessId();
     SelectMatches(list.tasks.get(), list.count, pattern, caller, firstOnly);
@@ -43,8 +44,6 @@ ProcessControl& SystemProcessControl() {
     return control;
 }
 
-Platform SystemPlatform() { return Platform{SystemRegistry(), SystemProcessControl()}; }
-
 int TerminateTask(const TaskRecord& task, int force, ProcessControl& control) {
     HWND window = static_cast<HWND>(task.window);
     if (force == 0 && window) return control.PostClose(window) ? 1 : 0;
@@ -57,7 +56,8 @@ int TerminateTask(const TaskRecord& task, int force, ProcessControl& control) {
     return window && control.PostClose(window) ? 1 : 0;
 }
 
-int KillProcesses(const char* pattern, int processId, int force, const Platform& platform) {
+int KillProcesses(const char* pattern, int processId, int force, PerformanceRegistry& registry,
+                  ProcessControl& control) {
     if (processId == 0 && pattern[0] == '\0') {
         OutputLine("missing pid or task name\n");
         return 0;
@@ -68,7 +68,7 @@ int KillProcesses(const char* pattern, int processId, int force, const Platform&
     if (processId != 0) {
         TaskRecord task{};
         task.processId = static_cast<std::uint32_t>(processId);
-        if (TerminateTask(task, 1, platform.control)) {
+        if (TerminateTask(task, 1, control)) {
             OutputLine("process #%d killed\n", processId);
             return 1;
         }
@@ -77,40 +77,39 @@ int KillProcesses(const char* pattern, int processId, int force, const Platform&
     }
 
     TaskList list;
-    SelectTasks(list, prepared, false, platform);
+    SelectTasks(list, prepared, false, registry);
     // Every task is matched before the first one is acted on; the last
     // selected task decides the result.
     int result = 0;
     for (std::size_t i = 0; i < list.count; ++i) {
         const TaskRecord& task = list.tasks[i];
         if (!task.selected) continue;
-        result = TerminateTask(task, force, platform.control);
+        result = TerminateTask(task, force, control);
         OutputLine(result ? "process #%d [%s] killed\n" : "process #%d [%s] could not be killed\n",
                    static_cast<int>(task.processId), task.processName);
     }
     return result;
 }
 
-int FindProcessId(const char* pattern, const Platform& platform) {
+int FindProcessId(const char* pattern, PerformanceRegistry& registry) {
     // The empty pattern names no process: matched, it would return whichever
     // task happens to have no window title.
     if (pattern[0] == '\0') return 0;
     EnableDebugPrivilege();
     const Pattern prepared = PreparePattern(pattern);
     TaskList list;
-    SelectTasks(list, prepared, true, platform);
+    SelectTasks(list, prepared, true, registry);
     for (std::size_t i = 0; i < list.count; ++i)
         if (list.tasks[i].selected) return static_cast<int>(list.tasks[i].processId);
     return 0;
 }
 
-int StopServer(const char* pattern, const char* serviceName, const Platform& platform) {
-    std::size_t length = 0;
-    while (length < kMessageBufferSize && serviceName[length] != '\0') ++length;
-    if (length >= kMessageBufferSize) return 0;
+int StopServer(const char* pattern, const char* serviceName, service::ServiceManager& services,
+               PerformanceRegistry& registry, ProcessControl& control) {
+    if (BoundedLength(serviceName, kMessageBufferSize) == kMessageBufferSize) return 0;
     SetMessageText("%s", serviceName);
-    if (service::Running(MessageBuffer()) == 1) return service::Stop(MessageBuffer());
-    if (FindProcessId(pattern, platform) != 0) return KillProcesses(pattern, 0, 1, platform);
+    if (service::Running(MessageBuffer(), services) == 1) return service::Stop(MessageBuffer(), services);
+    if (FindProcessId(pattern, registry) != 0) return KillProcesses(pattern, 0, 1, registry, control);
     return 0;
 }
 

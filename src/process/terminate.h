@@ -8,6 +8,7 @@
 
 #include "process/tasklist.h"
 #include "process/tasks.h"
+#include "service/service.h"
 
 namespace wex {
 namespace process {
@@ -28,28 +29,22 @@ public:
 };
 ProcessControl& SystemProcessControl();
 
-// Where the task list and the terminate step get their platform calls.
-struct Platform {
-    PerfRegistry& registry;
-    ProcessControl& control;
-};
-Platform SystemPlatform();
-
 // The terminate step: with force 0 a task with a window is asked to close;
 // otherwise the process is terminated with exit code 1, or its window asked
 // to close when the process cannot be opened. 1 when the process was ended
 // or a close request was posted, else 0.
 int TerminateTask(const TaskRecord& task, int force, ProcessControl& control);
 
-int KillProcesses(const char* pattern, int processId, int force,
-                  const Platform& platform = SystemPlatform());
-int FindProcessId(const char* pattern, const Platform& platform = SystemPlatform());
+int KillProcesses(const char* pattern, int processId, int force, PerformanceRegistry& registry,
+                  ProcessControl& control);
+int FindProcessId(const char* pattern, PerformanceRegistry& registry);
 
 // Stops the server's service when it runs; otherwise ends the server's
 // process (force 1) when one matches the pattern. The service name goes
 // through the message buffer, so a name longer than the buffer's 159
 // characters is refused (0) rather than shortened to another service's name.
-int StopServer(const char* pattern, const char* serviceName, const Platform& platform = SystemPlatform());
+int StopServer(const char* pattern, const char* serviceName, service::ServiceManager& services,
+               PerformanceRegistry& registry, ProcessControl& control);
 
 }  // namespace process
 }  // namespace wex

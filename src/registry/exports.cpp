@@ -31,9 +31,13 @@ extern "C" int WEXCALL EnumKeys(const char* subkey, int index, char* name) {
     call.Text(subkey).Number(index).Buffer(name);
     // The path may be null when the enumeration goes on in the open key.
     if (!name) return call.Return(0);
+    // Empty at the start of every call: after a result of 0 it reads empty.
+    name[0] = '\0';
     return call.Run(0, [&] {
-        const int found = registry::EnumerateKeys(subkey, index, name);
+        const std::optional<std::string> found = registry::EnumerateKeys(subkey, index);
+        // A key name has at most 255 characters: 256 bytes with the zero.
+        if (found) CopyOut(*found, name, registry::kEnumNameCapacity);
         call.Output(name);
-        return found;
+        return found ? 1 : 0;
     });
 }

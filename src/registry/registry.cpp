@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #include "frame/diagnostics.h"
 #include "frame/winhandles.h"
@@ -27,10 +29,18 @@ bool CopyPath(const char* subkey) {
     return true;
 }
 
-UniqueRegKey OpenKey(const char* path, REGSAM access, LONG& code) {
+// An opened key, or none with the registry's own error code. The registry
+// reports through that code rather than the thread's last error, so the
+// failure texts quote it.
+struct OpenedKey {
+    UniqueRegKey key;
+    LONG code;
+};
+
+OpenedKey OpenKey(const char* path, REGSAM access) {
     HKEY key = nullptr;
-    code = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, &key);
-    return UniqueRegKey(code == ERROR_SUCCESS ? key : nullptr);
+    const LONG code = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, &key);
+    return {UniqueRegKey(code == ERROR_SUCCESS ? key : nullptr), code};
 }
 
 // Asked right after a delete: does the key still hold a value? Value number
@@ -51,16 +61,14 @@ void CloseEnumeration() {
 }  // namespace
 
 int RemoveValue(const char* subkey, const char* valueName) {
-    LONG code;
-    UniqueRegKey key = OpenKey(subkey, KEY_ALL_ACCESS, code);
+    const UniqueRegKey key = OpenKey(subkey, KEY_ALL_ACCESS).key;
     if (!key) return 0;
     if (RegDeleteValueA(key.Get(), valueName) != ERROR_SUCCESS) return 0;
     return ValuesRemain(key.Get()) ? 1 : 0;
 }
 
 int RegRemoveSubkey(const char* parent, const char* name) {
-    LONG code;
-    UniqueRegKey key = OpenKey(parent, KEY_ALL_ACCESS, code);
+    const UniqueRegKey key = OpenKey(parent, KEY_ALL_ACCESS).key;
     if (!key) return 0;
     // One key only: where the platform refuses a key that still has
     // subkeys, this fails.
@@ -73,8 +81,7 @@ int RemovePayComponent(const char* store) {
     char path[kComponentsPathSize];
     std::snprintf(path, sizeof path, kComponentsPathFormat, store);
     {
-        LONG code;
-        UniqueRegKey key = OpenKey(path, KEY_ALL_ACCESS, code);
+        const UniqueRegKey key = OpenKey(path, KEY_ALL_ACCESS).key;
         if (!key) return 0;
         if (RegDeleteValueA(key.Get(), kPaymentValue) != ERROR_SUCCESS) return 0;
         if (ValuesRemain(key.Get())) return 1;
@@ -86,10 +93,9 @@ int RemovePayComponent(const char* store) {
 
 int SetMultiSz(const char* subkey, const char* valueName, char* list) {
     if (!CopyPath(subkey)) return 0;
-    LONG code;
-    UniqueRegKey key = OpenKey(g_pathBuffer, KEY_ALL_ACCESS, code);
-    if (!key) {
-        SetMessageText("RegOpenKeyEx:-->%d<--", static_cast<int>(code));
+    const OpenedKey opened = OpenKey(g_pathBuffer, KEY_ALL_ACCESS);
+    if (!opened.key) {
+        SetMessageText("RegOpenKeyEx:-->%d<--", static_cast<int>(opened.code));
         ShowMessageBuffer(kMultiSzCaption);
         return 0;
     }
@@ -98,7 +104,8 @@ int SetMultiSz(const char* subkey, const char* valueName, char* list) {
     if (!BuildMultiSz(list, g_multiSz, sizeof g_multiSz, assembled)) return 0;
     if (assembled.reachedLimit) ShowBox("Internal error. Increase value of MAX_STRINGS.", kMultiSzCaption);
 
-    code = RegSetValueExA(key.Get(), valueName, 0, REG_MULTI_SZ, g_multiSz, static_cast<DWORD>(assembled.dataSize));
+    const LONG code = RegSetValueExA(opened.key.Get(), valueName, 0, REG_MULTI_SZ, g_multiSz,
+                                     static_cast<DWORD>(assembled.dataSize));
     if (code != ERROR_SUCCESS) {
         SetMessageText("RegSetValueEx:-->%d<--", static_cast<int>(code));
         ShowMessageBuffer(kMultiSzCaption);
@@ -107,26 +114,26 @@ int SetMultiSz(const char* subkey, const char* valueName, char* list) {
     return 1;
 }
 
-int EnumerateKeys(const char* subkey, int index, char* name) {
-    name[0] = '\0';
+std::optional<std::string> EnumerateKeys(const char* subkey, int index) {
     if (index == 0 || !g_enumKey) {
         CloseEnumeration();
-        if (!CopyPath(subkey)) return 0;
-        LONG code = RegOpenKeyExA(HKEY_LOCAL_MACHINE, g_pathBuffer, 0, KEY_READ, &g_enumKey);
+        if (!CopyPath(subkey)) return std::nullopt;
+        const LONG code = RegOpenKeyExA(HKEY_LOCAL_MACHINE, g_pathBuffer, 0, KEY_READ, &g_enumKey);
         if (code != ERROR_SUCCESS) {
             g_enumKey = nullptr;
             SetMessageText("RegOpenKeyEx:-->%d<--", static_cast<int>(code));
-            return 0;
+            return std::nullopt;
         }
     }
     // Otherwise the enumeration goes on in the key that is open, whatever
     // the path says. A negative index names no subkey.
+    char name[kNameBufferSize];
     DWORD size = kNameBufferSize;
-    LONG code = RegEnumKeyExA(g_enumKey, static_cast<DWORD>(index), name, &size, nullptr, nullptr, nullptr, nullptr);
-    if (code == ERROR_SUCCESS) return 1;
-    name[0] = '\0';
+    const LONG code =
+        RegEnumKeyExA(g_enumKey, static_cast<DWORD>(index), name, &size, nullptr, nullptr, nullptr, nullptr);
+    if (code == ERROR_SUCCESS) return std::string(name, size);
     CloseEnumeration();
-    return 0;
+    return std::nullopt;
 }
 
 }  // namespace wex::registry

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
+#include <string>
 
 namespace wex::registry {
 
@@ -11,12 +13,14 @@ namespace wex::registry {
 // EnumerateKeys (so at most 287 characters), and the assembled multi-string.
 constexpr std::size_t kPathBufferSize = 288;
 constexpr std::size_t kMultiSzBufferSize = 400;
-// The components path is formatted in 256 bytes; its fixed text takes 52.
-constexpr std::size_t kComponentsPathSize = 256;
-constexpr std::size_t kMaxStoreName = kComponentsPathSize - 53;  // 203
-
 constexpr char kStoresPath[] = "SOFTWARE\\Microsoft\\MerchantServer\\Stores";
 constexpr char kComponentsPathFormat[] = "SOFTWARE\\Microsoft\\MerchantServer\\Stores\\%s\\Components";
+// The components path is formatted in 256 bytes; its fixed text (the format
+// without "%s") takes 52, and the name gets what is left but the zero: 203.
+constexpr std::size_t kComponentsPathSize = 256;
+constexpr std::size_t kComponentsPathFixedText = sizeof kComponentsPathFormat - 1 - 2;
+constexpr std::size_t kMaxStoreName = kComponentsPathSize - kComponentsPathFixedText - 1;
+static_assert(kMaxStoreName == 203, "the store name limit that the header promises");
 constexpr char kPaymentValue[] = "Components_Payment";
 
 // 1 when the value was deleted and the key still holds a value.
@@ -29,8 +33,11 @@ int RemovePayComponent(const char* store);
 // Writes a REG_MULTI_SZ value from a "+"-separated list, splitting the list
 // text in place.
 int SetMultiSz(const char* subkey, const char* valueName, char* list);
-// Delivers the name of subkey number index (at most 255 characters and the
-// zero into name), keeping the key open for the next index.
-int EnumerateKeys(const char* subkey, int index, char* name);
+// A subkey name as EnumKeys hands it out: 255 characters and the zero.
+constexpr std::size_t kEnumNameCapacity = 256;
+
+// The name of subkey number index (at most 255 characters), keeping the key
+// open for the next index; nothing when there is none or on failure.
+std::optional<std::string> EnumerateKeys(const char* subkey, int index);
 
 }  // namespace wex::registry

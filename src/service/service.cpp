@@ -11,9 +11,6 @@
 namespace wex::service {
 namespace {
 
-Platform g_defaultPlatform;
-Platform* g_platform = &g_defaultPlatform;
-
 // The signed decimal that "%d" shows for the last-error value.
 int LastError() { return static_cast<int>(GetLastError()); }
 
@@ -22,8 +19,8 @@ const char kOpenServiceFailed[] = "OpenService failed -->%s<--: %d";
 
 // Connects to the manager; on failure formats the manager text (code first,
 // then the name) and, when a caption is given, shows it.
-UniqueServiceHandle Connect(const std::string& name, const char* caption) {
-    UniqueServiceHandle manager(g_platform->OpenManager());
+UniqueServiceHandle Connect(ServiceManager& calls, const std::string& name, const char* caption) {
+    UniqueServiceHandle manager(calls.Open());
     if (!manager) {
         int code = LastError();
         SetMessageText(kManagerFailed, code, name.c_str());
@@ -34,9 +31,9 @@ UniqueServiceHandle Connect(const std::string& name, const char* caption) {
 
 // Queries the current state. A failed query counts as no state at all, so
 // that no caller acts on a record the manager left unset or stale.
-bool QueryState(SC_HANDLE service, DWORD& state) {
+bool QueryState(ServiceManager& calls, SC_HANDLE service, DWORD& state) {
     SERVICE_STATUS status{};
-    if (!g_platform->QueryStatus(service, &status)) return false;
+    if (!calls.QueryStatus(service, &status)) return false;
     state = status.dwCurrentState;
     return true;
 }
@@ -74,13 +71,14 @@ struct Wait {
 // service stays in the pending state. With a wait limit the last sleep is
 // cut short, so that the wait ends at the limit and not a poll later. Every
 // poll goes to the log.
-Wait WaitWhilePending(SC_HANDLE service, DWORD pending, const char* exportName, const std::string& name) {
+Wait WaitWhilePending(ServiceManager& calls, SC_HANDLE service, DWORD pending, const char* exportName,
+                      const std::string& name) {
     const DWORD limit = static_cast<DWORD>(WaitLimitMs());
     const DWORD start = GetTickCount();
     for (DWORD waited = 0;;) {
         Sleep(limit ? std::min<DWORD>(kPollMs, limit > waited ? limit - waited : 0) : kPollMs);
         Wait wait{WaitEnd::Reached};
-        const bool known = QueryState(service, wait.state);
+        const bool known = QueryState(calls, service, wait.state);
         wait.lastError = LastError();
         waited = wait.waitedMs = GetTickCount() - start;
         if (LogOpen()) {
@@ -103,47 +101,50 @@ Wait WaitWhilePending(SC_HANDLE service, DWORD pending, const char* exportName, 
 
 // Stops and removes an existing service, as InstallService and
 // UnInstallService do before their own work; no result is looked at.
-void StopAndRemoveIfPresent(const std::string& name) {
-    if (Exists(name.c_str()) == 1) {
-        if (Running(name.c_str()) == 1) Stop(name.c_str());
-        Remove(name.c_str());
+void StopAndRemoveIfPresent(const std::string& name, ServiceManager& calls) {
+    if (Exists(name.c_str(), calls) == 1) {
+        if (Running(name.c_str(), calls) == 1) Stop(name.c_str(), calls);
+        Remove(name.c_str(), calls);
     }
 }
 
 }  // namespace
 
-SC_HANDLE Platform::OpenManager() { return OpenSCManagerA(nullptr, nullptr, kManagerAccess); }
+SC_HANDLE ServiceManager::Open() { return OpenSCManagerA(nullptr, nullptr, kManagerAccess); }
 
-BOOL Platform::QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) {
+BOOL ServiceManager::QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) {
     return QueryServiceStatus(service, status);
 }
 
-void SetPlatform(Platform* platform) { g_platform = platform ? platform : &g_defaultPlatform; }
+ServiceManager& SystemServiceManager() {
+    static ServiceManager manager;
+    return manager;
+}
 
 // Every function works from a copy of the name: the caller may pass the
 // message buffer itself, which the failure texts overwrite.
 
-int Exists(const char* nameArg) {
+int Exists(const char* nameArg, ServiceManager& calls) {
     const std::string name(nameArg);
-    UniqueServiceHandle manager = Connect(name, nullptr);
+    UniqueServiceHandle manager = Connect(calls, name, nullptr);
     if (!manager) return 0;
     UniqueServiceHandle service(OpenServiceA(manager.Get(), name.c_str(), kQueryAccess));
     return service ? 1 : 0;
 }
 
-int Running(const char* nameArg) {
+int Running(const char* nameArg, ServiceManager& calls) {
     const std::string name(nameArg);
-    UniqueServiceHandle manager = Connect(name, "Inside ServiceRunning");
+    UniqueServiceHandle manager = Connect(calls, name, "Inside ServiceRunning");
     if (!manager) return 0;
     UniqueServiceHandle service(OpenServiceA(manager.Get(), name.c_str(), kQueryAccess));
     if (!service) return 0;
     DWORD state = 0;
-    return QueryState(service.Get(), state) && state == SERVICE_RUNNING ? 1 : 0;
+    return QueryState(calls, service.Get(), state) && state == SERVICE_RUNNING ? 1 : 0;
 }
 
-int Stop(const char* nameArg) {
+int Stop(const char* nameArg, ServiceManager& calls) {
     const std::string name(nameArg);
-    UniqueServiceHandle manager = Connect(name, nullptr);
+    UniqueServiceHandle manager = Connect(calls, name, nullptr);
     if (!manager) return 0;
     UniqueServiceHandle service(OpenServiceA(manager.Get(), name.c_str(), kAllAccess));
     if (!service) {
@@ -160,7 +161,7 @@ int Stop(const char* nameArg) {
     }
     // The first test comes only after the first sleep, even when the stop
     // control already reported the service stopped.
-    const Wait wait = WaitWhilePending(service.Get(), SERVICE_STOP_PENDING, "StopService", name);
+    const Wait wait = WaitWhilePending(calls, service.Get(), SERVICE_STOP_PENDING, "StopService", name);
     switch (wait.end) {
     case WaitEnd::Reached:
         if (wait.state == SERVICE_STOPPED) return 1;
@@ -175,10 +176,10 @@ int Stop(const char* nameArg) {
     return 0;
 }
 
-int Remove(const char* nameArg) {
+int Remove(const char* nameArg, ServiceManager& calls) {
     const std::string name(nameArg);
     const char caption[] = "Inside RemoveService";
-    UniqueServiceHandle manager = Connect(name, caption);
+    UniqueServiceHandle manager = Connect(calls, name, caption);
     if (!manager) return 0;
     UniqueServiceHandle service(OpenServiceA(manager.Get(), name.c_str(), kAllAccess));
     if (!service) {
@@ -197,13 +198,13 @@ int Remove(const char* nameArg) {
     return 1;
 }
 
-int Install(const char* nameArg, const char* binaryPath, int startType) {
+int Install(const char* nameArg, const char* binaryPath, int startType, ServiceManager& calls) {
     const std::string name(nameArg);
     const char caption[] = "Inside InstallService";
     // This connection stays open while the nested calls make their own.
-    UniqueServiceHandle manager = Connect(name, caption);
+    UniqueServiceHandle manager = Connect(calls, name, caption);
     if (!manager) return 0;
-    StopAndRemoveIfPresent(name);
+    StopAndRemoveIfPresent(name, calls);
     UniqueServiceHandle service(CreateServiceA(manager.Get(), name.c_str(), name.c_str(), kAllAccess,
                                                kServiceType, static_cast<DWORD>(startType),
                                                SERVICE_ERROR_NORMAL, binaryPath, nullptr, nullptr,
@@ -217,23 +218,23 @@ int Install(const char* nameArg, const char* binaryPath, int startType) {
     return 1;
 }
 
-int Begin(const char* nameArg) {
+int Begin(const char* nameArg, ServiceManager& calls) {
     // Silent on every path: no text, no box.
     const std::string name(nameArg);
-    UniqueServiceHandle manager(g_platform->OpenManager());
+    UniqueServiceHandle manager(calls.Open());
     if (!manager) return 0;
     UniqueServiceHandle service(OpenServiceA(manager.Get(), name.c_str(), kAllAccess));
     if (!service) return 0;
     if (!StartServiceA(service.Get(), 0, nullptr)) return 0;
-    const Wait wait = WaitWhilePending(service.Get(), SERVICE_START_PENDING, "BeginService", name);
+    const Wait wait = WaitWhilePending(calls, service.Get(), SERVICE_START_PENDING, "BeginService", name);
     return wait.end == WaitEnd::Reached && wait.state == SERVICE_RUNNING ? 1 : 0;
 }
 
-int Uninstall(const char* nameArg) {
+int Uninstall(const char* nameArg, ServiceManager& calls) {
     const std::string name(nameArg);
-    UniqueServiceHandle manager = Connect(name, "Inside UnInstallService");
+    UniqueServiceHandle manager = Connect(calls, name, "Inside UnInstallService");
     if (!manager) return 0;
-    StopAndRemoveIfPresent(name);
+    StopAndRemoveIfPresent(name, calls);
     return 1;
 }
 

@@ -16,29 +16,27 @@ constexpr DWORD kServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_P
 // The stop and start waits sleep this long before every status query.
 constexpr DWORD kPollMs = 1000;
 
-int Exists(const char* name);
-int Running(const char* name);
-int Stop(const char* name);
-int Remove(const char* name);
-int Install(const char* name, const char* binaryPath, int startType);
-int Begin(const char* name);
-int Uninstall(const char* name);
-
 // The two manager calls whose outcome Wine cannot make look as on Windows:
 // there every process runs elevated, so the manager always opens, and a
 // service process that dies while start pending stays start pending for good
-// (Windows reports it stopped). Tests put their own Platform in to reproduce
-// what Windows does; the library itself only ever uses the default one.
-class Platform {
+// (Windows reports it stopped). The exports pass SystemServiceManager();
+// tests pass a stand-in to reproduce what Windows does.
+class ServiceManager {
 public:
-    virtual ~Platform() = default;
+    virtual ~ServiceManager() = default;
     // OpenSCManagerA on the local machine's active database, all access.
-    virtual SC_HANDLE OpenManager();
+    virtual SC_HANDLE Open();
     // QueryServiceStatus.
     virtual BOOL QueryStatus(SC_HANDLE service, SERVICE_STATUS* status);
 };
+ServiceManager& SystemServiceManager();
 
-// Installs a platform; nullptr puts the default one back.
-void SetPlatform(Platform* platform);
+int Exists(const char* name, ServiceManager& manager);
+int Running(const char* name, ServiceManager& manager);
+int Stop(const char* name, ServiceManager& manager);
+int Remove(const char* name, ServiceManager& manager);
+int Install(const char* name, const char* binaryPath, int startType, ServiceManager& manager);
+int Begin(const char* name, ServiceManager& manager);
+int Uninstall(const char* name, ServiceManager& manager);
 
 }  // namespace wex::service

@@ -170,6 +170,7 @@ TEST(ReadReplyLine, ReportsAnErrorNumberLeftSetWhenTheReplyEnds) {
     std::string err = testing::internal::GetCapturedStderr();
     errno = 0;
     EXPECT_EQ(err.rfind("System Error (" + std::to_string(ENOENT) + "): ", 0), 0u) << err;
+    EXPECT_EQ(err, "System Error (" + std::to_string(ENOENT) + "): " + std::strerror(ENOENT) + "\n");
 }
 
 TEST(IsSuccessStatus, LooksForTheCodeBetweenSpaces) {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "process/perflayout.h"
+
 namespace wextest {
 
 // "index\0name\0...\0\0".
@@ -31,10 +33,14 @@ struct PerfInstance {
 
 inline std::u16string Utf16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
+// Laid out with the offsets the reader uses (held against the platform's
+// structures at compile time): the lengths below are this builder's choices.
 struct PerfBlock {
-    static constexpr std::uint32_t kHeaderLength = 96;   // data block header, system name included
-    static constexpr std::uint32_t kObjectHeader = 64;   // object type header
-    static constexpr std::uint32_t kCounterBlock = 16;   // each instance's counter block
+    // The data block's header with room for a system name after it.
+    static constexpr std::uint32_t kHeaderLength = wex::process::perf::kBlockSize + 8;
+    static constexpr std::uint32_t kObjectHeader = wex::process::perf::kObjectSize;
+    // Each instance's counter block: its length and three counters.
+    static constexpr std::uint32_t kCounterBlock = 16;
 
     const char* signature = "PERF";
     std::uint32_t objectTypes = 1;
@@ -45,49 +51,52 @@ struct PerfBlock {
     std::uint32_t extraBytes = 0;  // zero bytes after the last instance
 
     std::string Bytes() const {
+        namespace perf = wex::process::perf;
+        constexpr std::uint32_t kDefinition = perf::kCounterDefinitionSize;
+        constexpr std::uint32_t kInstance = perf::kInstanceSize;
         std::string b(kHeaderLength, '\0');
-        for (int i = 0; i < 4; ++i) b[2 * i] = signature[i];
-        Put(b, 8, 1);
-        Put(b, 24, kHeaderLength);
-        Put(b, 28, objectTypes);
+        for (int i = 0; i < 4; ++i) b[perf::kBlockSignature + 2 * i] = signature[i];
+        Put(b, perf::kBlockLittleEndian, 1);
+        Put(b, perf::kBlockHeaderLength, kHeaderLength);
+        Put(b, perf::kBlockNumObjectTypes, objectTypes);
         if (objectTypes == 0) {
-            Put(b, 20, static_cast<std::uint32_t>(b.size()));
+            Put(b, perf::kBlockTotalByteLength, static_cast<std::uint32_t>(b.size()));
             return b;
         }
         const std::size_t object = b.size();
-        const std::uint32_t definitionLength = kObjectHeader + 40 * static_cast<std::uint32_t>(counters.size());
+        const std::uint32_t definitionLength = kObjectHeader + kDefinition * static_cast<std::uint32_t>(counters.size());
         b.resize(object + definitionLength, '\0');
-        Put(b, object + 4, definitionLength);
-        Put(b, object + 8, kObjectHeader);
-        Put(b, object + 12, 230);
-        Put(b, object + 32, static_cast<std::uint32_t>(counters.size()));
-        Put(b, object + 40, static_cast<std::uint32_t>(instances.size()));
+        Put(b, object + perf::kObjectDefinitionLength, definitionLength);
+        Put(b, object + perf::kObjectHeaderLength, kObjectHeader);
+        Put(b, object + perf::kObjectNameTitleIndex, 230);
+        Put(b, object + perf::kObjectNumCounters, static_cast<std::uint32_t>(counters.size()));
+        Put(b, object + perf::kObjectNumInstances, static_cast<std::uint32_t>(instances.size()));
         std::uint32_t idOffset = 0;
         for (std::size_t i = 0; i < counters.size(); ++i) {
-            const std::size_t def = object + kObjectHeader + 40 * i;
-            Put(b, def, 40);
-            Put(b, def + 4, counters[i].first);
-            Put(b, def + 32, 4);
-            Put(b, def + 36, counters[i].second);
+            const std::size_t def = object + kObjectHeader + kDefinition * i;
+            Put(b, def + perf::kCounterByteLength, kDefinition);
+            Put(b, def + perf::kCounterNameTitleIndex, counters[i].first);
+            Put(b, def + perf::kCounterSize, 4);
+            Put(b, def + perf::kCounterOffset, counters[i].second);
             if (counters[i].first == idIndex) idOffset = counters[i].second;
         }
         for (const PerfInstance& instance : instances) {
             const std::size_t start = b.size();
             const std::uint32_t nameBytes = 2 * static_cast<std::uint32_t>(instance.name.size() + 1);
-            const std::uint32_t byteLength = 24 + ((nameBytes + 7) & ~7u);
+            const std::uint32_t byteLength = kInstance + ((nameBytes + 7) & ~7u);
             b.resize(start + byteLength + kCounterBlock, '\0');
-            Put(b, start, byteLength);
-            Put(b, start + 16, 24);
-            Put(b, start + 20, nameBytes);
-            std::memcpy(&b[start + 24], instance.name.data(), 2 * instance.name.size());
+            Put(b, start + perf::kInstanceByteLength, byteLength);
+            Put(b, start + perf::kInstanceNameOffset, kInstance);
+            Put(b, start + perf::kInstanceNameLength, nameBytes);
+            std::memcpy(&b[start + kInstance], instance.name.data(), 2 * instance.name.size());
             const std::size_t block = start + byteLength;
-            Put(b, block, kCounterBlock);
+            Put(b, block + perf::kCounterBlockByteLength, kCounterBlock);
             for (const auto& c : counters) Put(b, block + c.second, 0x55555555);
             if (idOffset) Put(b, block + idOffset, instance.id);
         }
         b.resize(b.size() + extraBytes, '\0');
-        Put(b, object, static_cast<std::uint32_t>(b.size() - object));
-        Put(b, 20, static_cast<std::uint32_t>(b.size()));
+        Put(b, object + perf::kObjectTotalByteLength, static_cast<std::uint32_t>(b.size() - object));
+        Put(b, perf::kBlockTotalByteLength, static_cast<std::uint32_t>(b.size()));
         return b;
     }
 

@@ -25,7 +25,7 @@ constexpr char kCounterKey[] = "software\\microsoft\\windows nt\\currentversion\
 const HKEY kCounterHandle = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x5150));
 
 // Answers the builder's registry calls from byte strings and records them.
-class FakeRegistry : public wex::process::PerfRegistry {
+class FakeRegistry : public wex::process::PerformanceRegistry {
 public:
     std::string counters = wextest::StandardCounterList();
     std::string block;
@@ -252,10 +252,10 @@ TEST(TaskList, FallsBackToTheProcessSnapshot) {
 
     // The real registry: Wine's performance data has no process object either.
     std::vector<TaskRecord> real(256);
-    count = BuildTaskList(real.data(), real.size());
+    count = BuildTaskList(real.data(), real.size(), wex::process::SystemPerformanceRegistry());
     EXPECT_TRUE(Lists(real.data(), count, child.Id(), "wexwin.exe"));
-    EXPECT_EQ(BuildTaskList(real.data(), 1), 0u);
-    EXPECT_EQ(BuildTaskList(real.data(), 3), 2u);
+    EXPECT_EQ(BuildTaskList(real.data(), 1, wex::process::SystemPerformanceRegistry()), 0u);
+    EXPECT_EQ(BuildTaskList(real.data(), 3, wex::process::SystemPerformanceRegistry()), 2u);
 
     // Performance data with a process object is used as it stands.
     FakeRegistry withObject;

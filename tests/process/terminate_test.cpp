@@ -78,7 +78,7 @@ TEST(TerminateStep, AsksOrTerminates) {
 }
 
 // Hands out a fixed performance-data block as the task list's source.
-class BlockRegistry : public wex::process::PerfRegistry {
+class BlockRegistry : public wex::process::PerformanceRegistry {
 public:
     explicit BlockRegistry(std::string block) : block_(std::move(block)) {}
     LONG OpenKey(HKEY, const char*, REGSAM, HKEY* key) override {
@@ -111,7 +111,6 @@ protected:
                            {u"alpha", GetCurrentProcessId()}};
         registry_ = std::make_unique<BlockRegistry>(block.Bytes());
     }
-    wex::process::Platform Platform() { return {*registry_, control_}; }
 
     std::unique_ptr<BlockRegistry> registry_;
     FakeControl control_;
@@ -134,7 +133,7 @@ TEST_F(KillByList, TheLastSelectedTaskDecides) {
         control_.outcomes = {{1001, row.first}, {1005, row.second}};
         wextest::StdCapture capture;
         // The caller's own process is named alpha too, and is left alone.
-        EXPECT_EQ(wex::process::KillProcesses("Alpha", 0, 1, Platform()), row.result);
+        EXPECT_EQ(wex::process::KillProcesses("Alpha", 0, 1, *registry_, control_), row.result);
         EXPECT_EQ(capture.Out(), row.lines);
         EXPECT_EQ(control_.terminated, (std::vector<std::uint32_t>{1001, 1005}));
     }
@@ -166,7 +165,7 @@ TEST_F(KillByList, ReportsEachPath) {
         control_ = FakeControl();
         control_.outcomes = {{2001, Outcome::NotOpened}};
         wextest::StdCapture capture;
-        EXPECT_EQ(wex::process::KillProcesses(row.pattern.c_str(), row.id, row.force, Platform()), row.result);
+        EXPECT_EQ(wex::process::KillProcesses(row.pattern.c_str(), row.id, row.force, *registry_, control_), row.result);
         EXPECT_EQ(capture.Out(), row.lines);
         EXPECT_EQ(control_.terminated, row.terminated);
     }
@@ -181,7 +180,7 @@ TEST_F(KillByList, GetPidReturnsTheFirstMatch) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.pattern);
         wextest::StdCapture capture;
-        EXPECT_EQ(wex::process::FindProcessId(row.pattern.c_str(), Platform()), row.id);
+        EXPECT_EQ(wex::process::FindProcessId(row.pattern.c_str(), *registry_), row.id);
         EXPECT_EQ(capture.Out(), "");
     }
     EXPECT_TRUE(control_.terminated.empty());
