@@ -156,12 +156,15 @@ WEXAPI int WEXCALL MakeKeys(const char *install_root, const char *merchant, cons
  * item file as MERCHANT_PUBLIC_KEY and MERCHANT_PRIVATE_KEY brace blocks and
  * writes "reginfo.txt" beside the item file. public_key receives the body
  * lines of every public block, newlines included: at most 2044 characters
- * per public block in the key file, plus the terminating zero (a block whose
- * body is longer is not stored). 1 when exactly two blocks were complete. */
+ * per public block in the key file, plus the terminating zero. A block whose
+ * body is longer, or that never ends, is not stored, though the lines it had
+ * before stand in public_key. 1 when exactly two blocks were complete. */
 WEXAPI int WEXCALL SubstituteKeys(const char *key_path, const char *item_path, char *public_key);
 
 /* Lowercases name (A-Z) in place and writes into identifier the name as given,
- * "-" and a two-digit check number: strlen(name) + 4 bytes. Always returns 0. */
+ * "-" and a two-digit check number: strlen(name) + 4 bytes. identifier may be
+ * name itself (it then carries the lowercased name) but must not overlap it
+ * otherwise. Always returns 0. */
 WEXAPI int WEXCALL ComputeMerchID(char *name, char *identifier);
 
 /* ---- Processes ------------------------------------------------------------ */
@@ -207,10 +210,11 @@ WEXAPI int WEXCALL SetSilentMode(int on);
  * (1 for null and ""); 0 when path cannot be opened: no log is open then. */
 WEXAPI int WEXCALL SetLogFile(const char *path);
 
-/* The longest that StopService's and BeginService's waits (also within
- * InstallService, UnInstallService and StopServer) and SendMsg's connect,
- * send and receive may take, in milliseconds; 0 (the default) means no
- * limit, negative values count as 0. Returns the previous limit. */
+/* The longest that the stop wait of StopService (also within InstallService,
+ * UnInstallService and StopServer), the start wait of BeginService, and each
+ * connect, send and receive of SendMsg may take, in milliseconds; 0 (the
+ * default) means no limit, negative values count as 0. Returns the previous
+ * limit. */
 WEXAPI int WEXCALL SetWaitLimit(int milliseconds);
 
 /* ---- Dialog templates and version block (resources, no exports) -------- */

@@ -3,11 +3,11 @@
 # same work through the C runtime and through the profile API, under Wine,
 # and prints the table. A benchmark: the targets it prints are for reading,
 # and it succeeds whether they hold or not.
-set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/setup.sh"
-source "$top/scripts/wine-env.sh"
-"$top/scripts/build.sh" "$WEXLIB_ARCH" >/dev/null
+source "$(dirname "$0")/common.sh"
+wex_explain_archs
+arch=$(wex_wine_arch)
+wex_prepare "$arch"
+wex_wine_use "$arch"
 trap wex_wine_down EXIT
 wex_wine_up
 
@@ -15,6 +15,7 @@ wex_wine_up
 # runtime's temporary files (Wine's Z: is the Linux root).
 bench="$WINEPREFIX/drive_c/wexbench"
 mkdir -p "$bench"
-cp "$top/build/$WEXLIB_ARCH/bin/itembench.exe" "$top/build/$WEXLIB_ARCH/bin/Wexlib.dll" "$bench/"
+cp "$top/build/$arch/bin/itembench.exe" "$top/build/$arch/bin/Wexlib.dll" "$bench/"
+say "timing the item file exports (about a minute)"
 cd "$bench"
 "$WEX_WINE" 'C:\wexbench\itembench.exe' "$@" </dev/null | tr -d '\r'

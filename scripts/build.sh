@@ -12,4 +12,5 @@ case "$arch" in
 esac
 cmake -S "$top" -B "$top/build/$arch" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/$toolchain.cmake" \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
+# Its progress (a line per object and target) and any error show as they come.
 cmake --build "$top/build/$arch" -j"$(nproc)"

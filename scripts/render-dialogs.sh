@@ -2,8 +2,7 @@
 # Renders each dialog template of Wexlib.dll as the host shows it (the
 # platform's dialog manager under Wine, on an Xvfb screen) and keeps the
 # screenshots as docs/dialogs/NAME.png.
-set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/common.sh"
 "$top/scripts/setup.sh"
 if ! command -v import >/dev/null 2>&1; then
     as_root=()
@@ -12,9 +11,9 @@ if ! command -v import >/dev/null 2>&1; then
     "${as_root[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends imagemagick >/dev/null
 fi
-"$top/scripts/build.sh" win32 >/dev/null
-source "$top/scripts/wine-env.sh"
-[ "$WEXLIB_ARCH" = win32 ] || "$top/scripts/build.sh" "$WEXLIB_ARCH" >/dev/null
+arch=$(wex_wine_arch)
+wex_prepare "$arch"
+wex_wine_use "$arch"
 trap wex_wine_down EXIT
 wex_wine_up
 
@@ -22,7 +21,7 @@ out="$top/docs/dialogs"
 mkdir -p "$out"
 log=$(mktemp)
 trap 'rm -f "$log"; wex_wine_down' EXIT
-cd "$top/build/$WEXLIB_ARCH/bin"
+cd "$top/build/$arch/bin"
 for name in ISU_ASKOPTION ISU_FINISH ISU_MULEDIT ISU_PASSWORD ISU_SELECT ISU_SELECTMUL \
             ISU_SHOWEDIT4 ISU_SHOWFOLDER ISU_SHOWINFO; do
     # The host prints "shown NAME x y width height" once the dialog is on the

@@ -1,25 +1,32 @@
 #!/usr/bin/env bash
 # Every test: the platform-free text cores natively under AddressSanitizer and
-# UBSan and briefly under libFuzzer (scripts/fuzz.sh --smoke), the shipped
-# 32-bit DLL's export and import tables, and the Windows-side tests under Wine
-# (through CTest).
-set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/setup.sh"
-"$top/scripts/build.sh" win32 >/dev/null
-source "$top/scripts/wine-env.sh"
-[ "$WEXLIB_ARCH" = win32 ] || "$top/scripts/build.sh" "$WEXLIB_ARCH" >/dev/null
+# UBSan and briefly under libFuzzer, the reference against the export table,
+# the shipped 32-bit DLL's tables, and the Windows-side tests under Wine
+# (through CTest) on every build that Wine runs here. Arguments go to the
+# Windows-side CTest runs (scripts/test.sh -R itemfile).
+source "$(dirname "$0")/common.sh"
+wex_explain_archs
+archs=$(wex_test_archs)
+# The shipped 32-bit DLL is always built: its tables are checked natively.
+wex_prepare $(printf '%s\n' win32 $archs | sort -u)
 
+say "building the text cores and their native tests (build/native)"
 cmake -S "$top" -B "$top/build/native" -DCMAKE_BUILD_TYPE=Debug \
       -DWEX_SHIPPED_DLL="$top/build/win32/bin/Wexlib.dll" >/dev/null
-cmake --build "$top/build/native" -j"$(nproc)" >/dev/null
+cmake --build "$top/build/native" -j"$(nproc)"
 
-trap wex_wine_down EXIT
-wex_wine_up
-
-echo "Windows-side tests run on the $WEXLIB_ARCH build under $("$WEX_WINE" --version)"
 status=0
+say "running the native tests"
 (cd "$top/build/native" && ctest --output-on-failure) || status=1
 "$top/scripts/fuzz.sh" --smoke || status=1
-(cd "$top/build/$WEXLIB_ARCH" && ctest --output-on-failure -j2 "$@") || status=1
+
+trap wex_wine_down EXIT
+for arch in $archs; do
+    wex_wine_use "$arch"
+    wex_wine_up
+    say "running the Windows-side tests on the $arch build under $("$WEX_WINE" --version)"
+    (cd "$top/build/$arch" && ctest --output-on-failure -j2 "$@") || status=1
+    wex_wine_down
+done
+say "Windows-side tests ran on: $archs"
 exit $status

@@ -1,40 +1,68 @@
-# Sourced by the run and test scripts: one fresh Wine prefix per run, an Xvfb
-# display for message boxes and windows, and a persistent wineserver.
-# Everything started here is stopped by wex_wine_down (set as an EXIT trap).
+# Sourced through scripts/common.sh: which Wine runs which build, one fresh
+# Wine prefix per run, an Xvfb display for message boxes and windows, and a
+# persistent wineserver. Everything started here is stopped by wex_wine_down
+# (set as an EXIT trap).
 #
-# Wexlib.dll is a 32-bit DLL and runs under 32-bit Wine where the kernel can
-# execute 32-bit code. Some kernels cannot (no IA-32 emulation): 32-bit Wine
-# then fails with "Exec format error", and the same sources are built and
-# tested for 64-bit Windows under 64-bit Wine instead. WEXLIB_ARCH=win32 or
-# win64 forces the choice.
-
-if [ -z "${WEXLIB_ARCH:-}" ]; then
-    if /usr/lib/wine/wine --version >/dev/null 2>&1; then WEXLIB_ARCH=win32; else WEXLIB_ARCH=win64; fi
-fi
-case "$WEXLIB_ARCH" in
-    win32) WEX_WINE=/usr/lib/wine/wine; WEX_WINESERVER=/usr/lib/wine/wineserver32 ;;
-    win64) WEX_WINE=/usr/lib/wine/wine64; WEX_WINESERVER=/usr/lib/wine/wineserver64 ;;
-    *) echo "WEXLIB_ARCH must be win32 or win64" >&2; exit 2 ;;
-esac
-export WEXLIB_ARCH WEX_WINE WEX_WINESERVER
-export WINEARCH=$WEXLIB_ARCH
-export WINELOADER=$WEX_WINE
-export WINESERVER=$WEX_WINESERVER
-export WINEDEBUG=-all
-export WINEPREFIX="${WEXLIB_WINEPREFIX:-$top/build/wineprefix-$WEXLIB_ARCH}"
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wexlib.dll ships as a 32-bit DLL and is tested under 32-bit Wine where the
+# kernel can execute 32-bit code. Some kernels cannot (no IA-32 emulation):
+# 32-bit Wine then fails with "Exec format error". The x64 build of the same
+# sources is tested under 64-bit Wine on every machine. WEXLIB_ARCH=win32 or
+# win64 restricts a run to that build.
 
 wex_xvfb_pid=""
 
+wex_wine32_runs() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+
+# Prints why this machine runs the builds it runs.
+wex_explain_archs() {
+    if [ -n "${WEXLIB_ARCH:-}" ]; then
+        say "WEXLIB_ARCH=$WEXLIB_ARCH: only the $WEXLIB_ARCH build runs under Wine"
+    elif wex_wine32_runs; then
+        say "32-bit Wine runs here: the shipped x86 build runs under it, the x64 build under 64-bit Wine"
+    else
+        say "32-bit Wine cannot run here (this kernel executes no 32-bit code: \"Exec format error\"):" \
+            "the x64 build runs under 64-bit Wine"
+    fi
+}
+
+wex_wine_arch() {
+    if [ -n "${WEXLIB_ARCH:-}" ]; then echo "$WEXLIB_ARCH"
+    elif wex_wine32_runs; then echo win32
+    else echo win64; fi
+}
+
+wex_test_archs() {
+    if [ -n "${WEXLIB_ARCH:-}" ]; then echo "$WEXLIB_ARCH"
+    elif wex_wine32_runs; then echo "win32 win64"
+    else echo win64; fi
+}
+
+wex_wine_use() {
+    case "$1" in
+        win32) WEX_WINE=/usr/lib/wine/wine; WEX_WINESERVER=/usr/lib/wine/wineserver32 ;;
+        win64) WEX_WINE=/usr/lib/wine/wine64; WEX_WINESERVER=/usr/lib/wine/wineserver64 ;;
+        *) echo "a build is win32 or win64, not $1" >&2; return 2 ;;
+    esac
+    export WEX_ARCH=$1 WEX_WINE WEX_WINESERVER
+    export WINEARCH=$1
+    export WINELOADER=$WEX_WINE
+    export WINESERVER=$WEX_WINESERVER
+    export WINEDEBUG=-all
+    export WINEPREFIX="${WEXLIB_WINEPREFIX:-$top/build/wineprefix-$1}"
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
 wex_wine_down() {
-    "$WEX_WINESERVER" -k 2>/dev/null || true
+    [ -n "${WEX_WINESERVER:-}" ] && { "$WEX_WINESERVER" -k 2>/dev/null || true; }
     if [ -n "$wex_xvfb_pid" ]; then
         kill "$wex_xvfb_pid" 2>/dev/null || true
         wait "$wex_xvfb_pid" 2>/dev/null || true
+        wex_xvfb_pid=""
     fi
 }
 
 wex_wine_up() {
+    say "preparing a fresh $WEX_ARCH Wine prefix ($(${WEX_WINE} --version), ${WINEPREFIX#$top/}) and an Xvfb screen"
     "$WEX_WINESERVER" -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"

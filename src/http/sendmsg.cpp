@@ -25,6 +25,7 @@ constexpr u_short kLingerSeconds = 1000;
 struct ConnectionTraits {
     using Handle = SOCKET;
     static Handle Empty() noexcept { return INVALID_SOCKET; }
+    // Neither result can change what the call reports any more.
     static void Close(Handle s) noexcept {
         shutdown(s, 1);  // SD_SEND
         closesocket(s);
@@ -41,6 +42,9 @@ void SetSocketOptions(SOCKET s, int limitMs) {
     lingerRecord.l_onoff = 1;
     lingerRecord.l_linger = kLingerSeconds;
     if (limitMs > 0 && limitMs / 1000 < kLingerSeconds) lingerRecord.l_linger = static_cast<u_short>(limitMs / 1000);
+    // Neither result is looked at, on purpose: a socket without these
+    // options still carries the exchange (closing it then lingers as the
+    // platform's default has it).
     setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lingerRecord), sizeof lingerRecord);
     setsockopt(s, SOL_SOCKET, SO_DEBUG, reinterpret_cast<const char*>(&lingerRecord), sizeof lingerRecord);
 }
@@ -55,9 +59,9 @@ bool ReadyWithin(SOCKET s, bool forSending, int limitMs) {
     return select(0, forSending ? nullptr : &ready, forSending ? &ready : nullptr, nullptr, &wait) != 0;
 }
 
-void SetBlocking(SOCKET s, bool blocking) {
+bool SetBlocking(SOCKET s, bool blocking) {
     u_long nonBlocking = blocking ? 0 : 1;
-    ioctlsocket(s, FIONBIO, &nonBlocking);
+    return ioctlsocket(s, FIONBIO, &nonBlocking) == 0;
 }
 
 enum class Connect { Connected, Failed, TimedOut };
@@ -68,7 +72,8 @@ enum class Connect { Connected, Failed, TimedOut };
 Connect ConnectWithin(SOCKET s, const sockaddr_in& address, int limitMs) {
     const sockaddr* to = reinterpret_cast<const sockaddr*>(&address);
     if (limitMs <= 0) return connect(s, to, sizeof address) < 0 ? Connect::Failed : Connect::Connected;
-    SetBlocking(s, false);
+    // Without a non-blocking socket no wait could be bounded.
+    if (!SetBlocking(s, false)) return Connect::Failed;
     if (connect(s, to, sizeof address) == 0) return Connect::Connected;
     if (WSAGetLastError() != WSAEWOULDBLOCK) return Connect::Failed;
     fd_set writable, failed;

@@ -16,7 +16,8 @@ unsigned CheckNumber(std::string_view lowercasedName);
 
 // Copies name into identifier, lowercases name in place (A-Z only) and
 // appends "-" and the check number as two digits. identifier must hold
-// strlen(name) + 4 bytes; it may be name itself.
+// strlen(name) + 4 bytes; it may be name itself (it then carries the
+// lowercased name), but must not overlap it otherwise.
 void ComputeMerchantId(char* name, char* identifier);
 
 // ---- Key file --------------------------------------------------------------

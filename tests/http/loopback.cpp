@@ -4,18 +4,14 @@
 
 #include <cstdlib>
 
+#include "sockets.h"
+
 namespace wextest {
 namespace {
 
 constexpr DWORD kWaitMs = 10000;
 
-bool Readable(SOCKET s, DWORD ms) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(s, &set);
-    timeval limit{static_cast<long>(ms / 1000), static_cast<long>(ms % 1000) * 1000};
-    return select(0, &set, nullptr, nullptr, &limit) == 1;
-}
+using wexsock::Readable;
 
 // Bytes still expected after what arrived so far: the head up to its empty
 // line, then Content-Length bytes and the closing line feed.

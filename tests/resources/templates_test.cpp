@@ -10,9 +10,23 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource.h"
 #include "templatereader.h"
 
 namespace {
+
+// The ids are the contract with the host: the names the templates and this
+// table use must stand for exactly these numbers.
+static_assert(IDC_NEXT == 1 && IDC_HIDDEN == 2 && IDC_CANCEL == 9 && IDC_BACK == 12, "navigation ids");
+static_assert(IDC_SELECT_ALL == 100 && IDC_CLEAR_ALL == 101, "selection buttons");
+static_assert(IDC_EDIT1 == 301 && IDC_EDIT2 == 302 && IDC_EDIT3 == 303 && IDC_EDIT4 == 304, "edit fields");
+static_assert(IDC_LIST == 401, "list");
+static_assert(IDC_CHECK1 == 501 && IDC_CHECK2 == 502 && IDC_CHECK3 == 503 && IDC_CHECK4 == 504 &&
+                  IDC_CHECK5 == 505 && IDC_CHECK6 == 506,
+              "check boxes");
+static_assert(IDC_TEXT1 == 710 && IDC_TEXT2 == 711 && IDC_TEXT3 == 712, "texts");
+static_assert(IDC_LABEL1 == 719 && IDC_LABEL2 == 720 && IDC_LABEL3 == 721 && IDC_LABEL4 == 722, "labels");
+static_assert(IDC_PICTURE == 1200 && IDC_SEPARATOR == 1300, "frame");
 
 using wextest::ParsedControl;
 using wextest::ParsedDialog;
@@ -38,12 +52,12 @@ struct DialogRow {
 };
 
 // The frame that every page shares.
-const ControlRow kPicture = {1200, kStatic, "@10550;1;1;0,128,128;0,128,128", 0x5002000B, 10, 10, 80, 160};
-const ControlRow kSeparator = {1300, kStatic, "", 0x50020007, 10, 178, 295, 1};
-const ControlRow kBack = {12, kButton, "< &Back", 0x50030000, 147, 185, 50, 14};
-const ControlRow kNext = {1, kButton, "&Next >", 0x50010001, 197, 185, 50, 14};
-const ControlRow kCancel = {9, kButton, "Cancel", 0x50010000, 255, 185, 50, 14};
-const ControlRow kHiddenC = {2, kButton, "C", 0x40000000, 164, 225, 50, 14};
+const ControlRow kPicture = {IDC_PICTURE, kStatic, "@10550;1;1;0,128,128;0,128,128", 0x5002000B, 10, 10, 80, 160};
+const ControlRow kSeparator = {IDC_SEPARATOR, kStatic, "", 0x50020007, 10, 178, 295, 1};
+const ControlRow kBack = {IDC_BACK, kButton, "< &Back", 0x50030000, 147, 185, 50, 14};
+const ControlRow kNext = {IDC_NEXT, kButton, "&Next >", 0x50010001, 197, 185, 50, 14};
+const ControlRow kCancel = {IDC_CANCEL, kButton, "Cancel", 0x50010000, 255, 185, 50, 14};
+const ControlRow kHiddenC = {IDC_HIDDEN, kButton, "C", 0x40000000, 164, 225, 50, 14};
 
 const char kMainText711[] =
     "This text is modifed by the 'szMsg' parameter.  You can reposition controls in this dialog and add static text fields.";
@@ -52,85 +66,85 @@ const char kSelectText710[] =
 
 const std::vector<DialogRow> kDialogs = {
     {"ISU_ASKOPTION", "Select Options", 47, 45, "Helv", 916, {
-        {501, kButton, "Option One", 0x50030003, 98, 36, 205, 10},
-        {502, kButton, "Option Two", 0x50010003, 98, 49, 201, 12},
-        {503, kButton, "Option Three", 0x50010003, 98, 64, 205, 10},
-        {504, kButton, "Option Four", 0x50010003, 98, 77, 205, 12},
-        {505, kButton, "Option Five", 0x50010003, 98, 92, 205, 12},
-        {506, kButton, "Option Six", 0x50010003, 98, 107, 205, 12},
+        {IDC_CHECK1, kButton, "Option One", 0x50030003, 98, 36, 205, 10},
+        {IDC_CHECK2, kButton, "Option Two", 0x50010003, 98, 49, 201, 12},
+        {IDC_CHECK3, kButton, "Option Three", 0x50010003, 98, 64, 205, 10},
+        {IDC_CHECK4, kButton, "Option Four", 0x50010003, 98, 77, 205, 12},
+        {IDC_CHECK5, kButton, "Option Five", 0x50010003, 98, 92, 205, 12},
+        {IDC_CHECK6, kButton, "Option Six", 0x50010003, 98, 107, 205, 12},
         kBack, kNext, kCancel,
-        {712, kStatic, "", 0x50020000, 100, 120, 205, 40},
-        {711, kStatic, "To install a component, click the check box next to it.  If the check box is clear, "
+        {IDC_TEXT3, kStatic, "", 0x50020000, 100, 120, 205, 40},
+        {IDC_TEXT2, kStatic, "To install a component, click the check box next to it.  If the check box is clear, "
                        "that component will not be installed.", 0x50020000, 100, 10, 205, 20},
         kPicture, kSeparator, kHiddenC}},
     {"ISU_FINISH", "Setup Complete", 104, 74, "MS Sans Serif", 808, {
-        {501, kButton, "Yes, I want to view the Read Me file.", 0x50030003, 101, 68, 196, 12},
-        {502, kButton, "", 0x50010003, 101, 84, 196, 12},
-        {503, kButton, "", 0x50010003, 101, 100, 196, 12},
-        {504, kButton, "", 0x50010003, 101, 116, 196, 12},
+        {IDC_CHECK1, kButton, "Yes, I want to view the Read Me file.", 0x50030003, 101, 68, 196, 12},
+        {IDC_CHECK2, kButton, "", 0x50010003, 101, 84, 196, 12},
+        {IDC_CHECK3, kButton, "", 0x50010003, 101, 100, 196, 12},
+        {IDC_CHECK4, kButton, "", 0x50010003, 101, 116, 196, 12},
         kBack,
-        {1, kButton, "OK", 0x50010001, 197, 185, 50, 14},
-        {711, kStatic, "Setup has finished installing %p on your computer.\n\nSetup can launch the Read Me file "
+        {IDC_NEXT, kButton, "OK", 0x50010001, 197, 185, 50, 14},
+        {IDC_TEXT2, kStatic, "Setup has finished installing %p on your computer.\n\nSetup can launch the Read Me file "
                        "and %p.  Choose the options you want below.", 0x50020000, 101, 8, 200, 58},
         kPicture, kSeparator,
-        {712, kStatic, "Click OK to Continue.", 0x50020000, 101, 138, 191, 30}}},
+        {IDC_TEXT3, kStatic, "Click OK to Continue.", 0x50020000, 101, 138, 191, 30}}},
     {"ISU_MULEDIT", "Edit Data", 37, 37, "Helv", 656, {
-        {301, kEdit, "", 0x50A31404, 101, 62, 204, 110},
-        {719, kStatic, "Field 1:", 0x50020000, 101, 50, 203, 9},
-        {711, kStatic, kMainText711, 0x50020080, 100, 10, 205, 34},
+        {IDC_EDIT1, kEdit, "", 0x50A31404, 101, 62, 204, 110},
+        {IDC_LABEL1, kStatic, "Field 1:", 0x50020000, 101, 50, 203, 9},
+        {IDC_TEXT2, kStatic, kMainText711, 0x50020080, 100, 10, 205, 34},
         kBack, kNext, kCancel, kPicture, kSeparator, kHiddenC}},
     {"ISU_PASSWORD", "User Name and Password", 53, 50, "Helv", 852, {
-        {301, kEdit, "", 0x50830480, 180, 49, 125, 12},
-        {302, kEdit, "", 0x508304A0, 180, 81, 125, 12},
-        {303, kEdit, "", 0x508304A0, 180, 113, 125, 12},
-        {719, kStatic, "Field 1:", 0x50020000, 100, 51, 78, 8},
-        {720, kStatic, "Field 2:", 0x50020000, 100, 83, 78, 8},
-        {721, kStatic, "Field 3:", 0x50020000, 100, 115, 77, 8},
-        {711, kStatic, kMainText711, 0x50020080, 100, 10, 205, 34},
-        {712, kStatic, "", 0x50020080, 100, 136, 205, 18},
+        {IDC_EDIT1, kEdit, "", 0x50830480, 180, 49, 125, 12},
+        {IDC_EDIT2, kEdit, "", 0x508304A0, 180, 81, 125, 12},
+        {IDC_EDIT3, kEdit, "", 0x508304A0, 180, 113, 125, 12},
+        {IDC_LABEL1, kStatic, "Field 1:", 0x50020000, 100, 51, 78, 8},
+        {IDC_LABEL2, kStatic, "Field 2:", 0x50020000, 100, 83, 78, 8},
+        {IDC_LABEL3, kStatic, "Field 3:", 0x50020000, 100, 115, 77, 8},
+        {IDC_TEXT2, kStatic, kMainText711, 0x50020080, 100, 10, 205, 34},
+        {IDC_TEXT3, kStatic, "", 0x50020080, 100, 136, 205, 18},
         kBack, kNext, kCancel, kPicture, kSeparator, kHiddenC}},
     {"ISU_SELECT", "Select Options", 80, 103, "MS Sans Serif", 680, {
-        {401, kListBox, "", 0x50A30061, 100, 32, 205, 117},
-        {100, kButton, "&Select All", 0x50030000, 198, 153, 50, 14},
-        {101, kButton, "&Clear All", 0x50010000, 255, 153, 50, 14},
-        {710, kStatic, kSelectText710, 0x50020000, 100, 10, 205, 19},
+        {IDC_LIST, kListBox, "", 0x50A30061, 100, 32, 205, 117},
+        {IDC_SELECT_ALL, kButton, "&Select All", 0x50030000, 198, 153, 50, 14},
+        {IDC_CLEAR_ALL, kButton, "&Clear All", 0x50010000, 255, 153, 50, 14},
+        {IDC_TEXT1, kStatic, kSelectText710, 0x50020000, 100, 10, 205, 19},
         kBack, kNext, kCancel, kPicture, kSeparator, kHiddenC}},
     {"ISU_SELECTMUL", "Select Option", 80, 103, "MS Sans Serif", 676, {
-        {401, kListBox, "", 0x50A30069, 100, 32, 205, 117},
-        {100, kButton, "&Select All", 0x50030000, 198, 153, 50, 14},
-        {101, kButton, "&Clear All", 0x50010000, 255, 153, 50, 14},
+        {IDC_LIST, kListBox, "", 0x50A30069, 100, 32, 205, 117},
+        {IDC_SELECT_ALL, kButton, "&Select All", 0x50030000, 198, 153, 50, 14},
+        {IDC_CLEAR_ALL, kButton, "&Clear All", 0x50010000, 255, 153, 50, 14},
         kBack, kNext, kCancel,
-        {710, kStatic, kSelectText710, 0x50020000, 100, 10, 205, 19},
+        {IDC_TEXT1, kStatic, kSelectText710, 0x50020000, 100, 10, 205, 19},
         kPicture, kSeparator, kHiddenC}},
     {"ISU_SHOWEDIT4", "Edit Data", 53, 50, "Helv", 916, {
-        {301, kEdit, "", 0x50830480, 173, 49, 132, 12},
-        {302, kEdit, "", 0x50830480, 173, 70, 132, 12},
-        {303, kEdit, "", 0x50830480, 173, 91, 132, 12},
-        {304, kEdit, "", 0x50830480, 173, 112, 132, 12},
-        {719, kStatic, "Host Name ", 0x50020000, 100, 51, 70, 8},
-        {720, kStatic, "Admin Port", 0x50020000, 100, 72, 70, 8},
-        {721, kStatic, "Credit Port", 0x50020000, 100, 93, 71, 8},
-        {722, kStatic, "Coin  port", 0x50020000, 99, 114, 72, 8},
+        {IDC_EDIT1, kEdit, "", 0x50830480, 173, 49, 132, 12},
+        {IDC_EDIT2, kEdit, "", 0x50830480, 173, 70, 132, 12},
+        {IDC_EDIT3, kEdit, "", 0x50830480, 173, 91, 132, 12},
+        {IDC_EDIT4, kEdit, "", 0x50830480, 173, 112, 132, 12},
+        {IDC_LABEL1, kStatic, "Host Name ", 0x50020000, 100, 51, 70, 8},
+        {IDC_LABEL2, kStatic, "Admin Port", 0x50020000, 100, 72, 70, 8},
+        {IDC_LABEL3, kStatic, "Credit Port", 0x50020000, 100, 93, 71, 8},
+        {IDC_LABEL4, kStatic, "Coin  port", 0x50020000, 99, 114, 72, 8},
         kBack, kNext, kCancel,
-        {711, kStatic, kMainText711, 0x50020080, 100, 10, 205, 34},
-        {712, kStatic, "", 0x50020080, 100, 136, 205, 29},
+        {IDC_TEXT2, kStatic, kMainText711, 0x50020080, 100, 10, 205, 34},
+        {IDC_TEXT3, kStatic, "", 0x50020080, 100, 136, 205, 29},
         kPicture, kSeparator, kHiddenC}},
     {"ISU_SHOWFOLDER", "Select Merchant Store", 79, 99, "MS Sans Serif", 928, {
-        {711, kStatic, "Type in a new name:", 0x50020000, 99, 46, 203, 8},
-        {301, kEdit, "", 0x50830000, 99, 58, 206, 12},
-        {712, kStatic, "Select an item from the list:", 0x50020000, 99, 76, 203, 8},
-        {401, kListBox, "", 0x50A30003, 99, 88, 206, 79},
-        {710, kStatic, "Setup will add program icons to the Program Folder listed below.  You may type a new folder "
+        {IDC_TEXT2, kStatic, "Type in a new name:", 0x50020000, 99, 46, 203, 8},
+        {IDC_EDIT1, kEdit, "", 0x50830000, 99, 58, 206, 12},
+        {IDC_TEXT3, kStatic, "Select an item from the list:", 0x50020000, 99, 76, 203, 8},
+        {IDC_LIST, kListBox, "", 0x50A30003, 99, 88, 206, 79},
+        {IDC_TEXT1, kStatic, "Setup will add program icons to the Program Folder listed below.  You may type a new folder "
                        "name, or select one from the existing Folders list.  Click Next to continue.",
          0x50020000, 99, 10, 206, 33},
         kBack, kNext, kCancel, kPicture, kSeparator, kHiddenC}},
     {"ISU_SHOWINFO", "Information", 110, 79, "MS Sans Serif", 404, {
-        {1, kButton, "&Next >", 0x50030001, 197, 185, 50, 14},
+        {IDC_NEXT, kButton, "&Next >", 0x50030001, 197, 185, 50, 14},
         kCancel,
-        {12, kButton, "< &Back", 0x50010000, 147, 185, 50, 14},
-        {301, kEdit, "", 0x50A21804, 102, 22, 203, 148},
+        {IDC_BACK, kButton, "< &Back", 0x50010000, 147, 185, 50, 14},
+        {IDC_EDIT1, kEdit, "", 0x50A21804, 102, 22, 203, 148},
         kPicture, kSeparator,
-        {711, kStatic, "Text", 0x50020000, 104, 7, 201, 8},
+        {IDC_TEXT2, kStatic, "Text", 0x50020000, 104, 7, 201, 8},
         kHiddenC}},
 };
 
@@ -265,18 +279,18 @@ TEST_F(DialogTemplates, SharedRulesHoldInTheStoredBytes) {
             EXPECT_TRUE(ids.insert(c.id).second) << "id used twice";
             EXPECT_TRUE(c.style & WS_CHILD);
             EXPECT_FALSE(c.style & WS_DISABLED);
-            EXPECT_EQ((c.style & WS_VISIBLE) != 0, c.id != 2);
-            if (c.id == 2) {
+            EXPECT_EQ((c.style & WS_VISIBLE) != 0, c.id != IDC_HIDDEN);
+            if (c.id == IDC_HIDDEN) {
                 EXPECT_FALSE(c.style & WS_TABSTOP);
                 EXPECT_GE(c.y, got.cy) << "the hidden button lies below the client area";
             }
-            if (c.id == 1) {
+            if (c.id == IDC_NEXT) {
                 EXPECT_EQ(c.text.text, finish ? "OK" : "&Next >");
             }
         }
-        for (WORD id : {1, 12, 1200, 1300}) EXPECT_TRUE(ids.count(id)) << id;
-        EXPECT_EQ(ids.count(2), finish ? 0u : 1u);
-        EXPECT_EQ(ids.count(9), finish ? 0u : 1u);
+        for (WORD id : {IDC_NEXT, IDC_BACK, IDC_PICTURE, IDC_SEPARATOR}) EXPECT_TRUE(ids.count(id)) << id;
+        EXPECT_EQ(ids.count(IDC_HIDDEN), finish ? 0u : 1u);
+        EXPECT_EQ(ids.count(IDC_CANCEL), finish ? 0u : 1u);
     }
 }
 

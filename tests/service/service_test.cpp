@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "boxes.h"
+#include "programs.h"
 #include "scratch.h"
 #include "frame/diagnostics.h"
 #include "frame/export.h"
@@ -23,15 +24,8 @@ using wextest::Box;
 
 const char kPrevious[] = "previous text";
 
-std::string ExeDirectory() {
-    char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string path = exe;
-    return path.substr(0, path.rfind('\\') + 1);
-}
-
 std::string ServiceCommand(const std::string& arguments) {
-    return "\"" + ExeDirectory() + "testservice.exe\" " + arguments;
+    return "\"" + wextest::BesideTest("testservice.exe") + "\" " + arguments;
 }
 
 // The service's process id as the manager reports it, 0 when none.

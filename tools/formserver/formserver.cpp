@@ -14,17 +14,13 @@
 #include <cstring>
 #include <string>
 
+#include "sockets.h"
+
 namespace {
 
 constexpr DWORD kReadWaitMs = 10000;
 
-bool Readable(SOCKET s, DWORD ms) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(s, &set);
-    timeval limit{static_cast<long>(ms / 1000), static_cast<long>(ms % 1000) * 1000};
-    return select(0, &set, nullptr, nullptr, &limit) == 1;
-}
+using wexsock::Readable;
 
 // The head up to its empty line (a bare LF or CR LF one), then the body of
 // Content-Length bytes. Clients that send a line feed after the body get it

@@ -4,10 +4,11 @@
 #include <cstring>
 #include <vector>
 
+#include "resources/resource.h"
+
 namespace wexhost {
 namespace {
 
-const int kPictureId = 1200;
 const UINT_PTR kAnnounceTimer = 1, kCloseTimer = 2;
 const WORD kEnglishUs = 1033;
 
@@ -33,7 +34,7 @@ BOOL CALLBACK FillControl(HWND control, LPARAM data) {
     ++s.outcome->controls;
     int id = GetDlgCtrlID(control);
     std::string text = TextOf(control);
-    if (id == kPictureId && ParsePictureSpecifier(text.c_str(), s.picture)) {
+    if (id == IDC_PICTURE && ParsePictureSpecifier(text.c_str(), s.picture)) {
         // The specifier names a picture of the host's; this host paints its
         // background colours in its place.
         s.hasPicture = true;
@@ -77,7 +78,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_DRAWITEM: {
         Session* s = SessionOf(dialog);
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (!s || wParam != kPictureId || !s->hasPicture) return FALSE;
+        if (!s || wParam != IDC_PICTURE || !s->hasPicture) return FALSE;
         PaintPicture(*s, item);
         return TRUE;
     }
@@ -104,7 +105,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         // The navigation row and the hidden button end the page with their id.
         if (HIWORD(wParam) == BN_CLICKED) {
             WORD id = LOWORD(wParam);
-            if (id == IDOK || id == IDCANCEL || id == 9 || id == 12) EndDialog(dialog, id);
+            if (id == IDOK || id == IDCANCEL || id == IDC_CANCEL || id == IDC_BACK) EndDialog(dialog, id);
         }
         return TRUE;
     default:

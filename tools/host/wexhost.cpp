@@ -38,19 +38,10 @@ struct ExportInfo {
     int arguments;
 };
 
-// Every export with its ordinal and its number of 32-bit arguments.
+// Every export with its ordinal and its number of 32-bit arguments, as the
+// export table file gives them.
 const ExportInfo kExports[] = {
-    {"RunCommand", 1, 2},       {"ServiceExists", 2, 1},   {"ServiceRunning", 3, 1},
-    {"StopService", 4, 1},      {"RemoveService", 5, 1},   {"InstallService", 6, 3},
-    {"BeginService", 7, 1},     {"UnInstallService", 8, 1}, {"SetRegMultiSz", 9, 3},
-    {"Substitute", 10, 3},      {"SetFileItem", 11, 3},    {"AddFileItem", 12, 3},
-    {"DeleteFileItem", 13, 3},  {"FindFileItem", 14, 3},   {"GetAllItemNames", 15, 2},
-    {"SubstituteKeys", 16, 3},  {"MakeKeys", 17, 3},       {"EnumKeys", 18, 3},
-    {"KillProcess", 19, 3},     {"GetPID", 20, 1},         {"StopServer", 21, 2},
-    {"_GetUserName", 22, 2},    {"GetFileItem", 23, 3},    {"RegRemoveValue", 24, 2},
-    {"RegRemovePayComponent", 25, 1}, {"ComputeMerchID", 26, 2}, {"AppendFile", 27, 2},
-    {"SendMsg", 28, 4},         {"URLEncode", 34, 2},      {"SetSilentMode", 35, 1},
-    {"SetLogFile", 36, 1},      {"SetWaitLimit", 37, 1},
+#include "exporttable.inc"
 };
 
 const ExportInfo* FindExport(const std::string& verb) {
