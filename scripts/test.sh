@@ -7,12 +7,12 @@
 source "$(dirname "$0")/common.sh"
 wex_explain_archs
 archs=$(wex_test_archs)
-# The shipped 32-bit DLL is always built: its tables are checked natively.
-wex_prepare $(printf '%s\n' win32 $archs | sort -u)
+# Both builds are always made: their DLLs' tables are checked natively.
+wex_prepare win32 win64
 
 say "building the text cores and their native tests (build/native)"
 cmake -S "$top" -B "$top/build/native" -DCMAKE_BUILD_TYPE=Debug \
-      -DWEX_SHIPPED_DLL="$top/build/win32/bin/Wexlib.dll" >/dev/null
+      -DWEX_SHIPPED_DLL="$top/build/win32/bin/Wexlib.dll" -DWEX_X64_DLL="$top/build/win64/bin/Wexlib.dll" >/dev/null
 cmake --build "$top/build/native" -j"$(nproc)"
 
 status=0

@@ -1,5 +1,6 @@
-// Reads the shipped 32-bit Wexlib.dll with objdump (natively, no Wine needed):
-// its format, its export table against wexlib.def, and its imports.
+// Reads the built Wexlib.dll files with objdump (natively, no Wine needed):
+// the shipped 32-bit one and the x64 one, each for its format, its export
+// table against the table below and wexlib.def, and its imports.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,8 +14,17 @@
 
 namespace {
 
-std::string Objdump(const char* flags) {
-    std::string command = std::string("i686-w64-mingw32-objdump ") + flags + " '" WEX_SHIPPED_DLL "' 2>&1";
+struct BuiltDll {
+    const char* label;
+    const char* path;
+    const char* objdump;
+    const char* format;
+};
+
+std::ostream& operator<<(std::ostream& os, const BuiltDll& dll) { return os << dll.label; }
+
+std::string Objdump(const BuiltDll& dll, const char* flags) {
+    std::string command = std::string(dll.objdump) + " " + flags + " '" + dll.path + "' 2>&1";
     std::string out;
     if (FILE* p = popen(command.c_str(), "r")) {
         char chunk[4096];
@@ -49,8 +59,10 @@ std::map<std::string, int> ExportsInDll(const std::string& dump) {
     return exports;
 }
 
-TEST(ShippedDll, IsA32BitWindowsDll) {
-    EXPECT_NE(Objdump("-f").find("file format pei-i386"), std::string::npos);
+class ShippedDll : public testing::TestWithParam<BuiltDll> {};
+
+TEST_P(ShippedDll, IsAWindowsDllOfItsArchitecture) {
+    EXPECT_NE(Objdump(GetParam(), "-f").find(std::string("file format ") + GetParam().format), std::string::npos);
 }
 
 // The export table, written out here so that a wrong ordinal in the table
@@ -66,14 +78,14 @@ const std::map<std::string, int> kExportTable = {
     {"URLEncode", 34},      {"SetSilentMode", 35},   {"SetLogFile", 36},           {"SetWaitLimit", 37},
 };
 
-TEST(ShippedDll, ExportsPlainNamesAtTheirOrdinals) {
+TEST_P(ShippedDll, ExportsPlainNamesAtTheirOrdinals) {
     EXPECT_EQ(DeclaredExports(), kExportTable);
-    EXPECT_EQ(ExportsInDll(Objdump("-p")), kExportTable);
+    EXPECT_EQ(ExportsInDll(Objdump(GetParam(), "-p")), kExportTable);
 }
 
-TEST(ShippedDll, ImportsOnlySystemDlls) {
+TEST_P(ShippedDll, ImportsOnlySystemDlls) {
     const std::set<std::string> allowed = {"kernel32.dll", "user32.dll", "advapi32.dll", "wsock32.dll", "msvcrt.dll"};
-    std::string dump = Objdump("-p");
+    std::string dump = Objdump(GetParam(), "-p");
     std::regex import(R"(DLL Name: (\S+))");
     int count = 0;
     for (auto it = std::sregex_iterator(dump.begin(), dump.end(), import); it != std::sregex_iterator(); ++it) {
@@ -84,5 +96,14 @@ TEST(ShippedDll, ImportsOnlySystemDlls) {
     }
     EXPECT_GT(count, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Builds, ShippedDll,
+                         testing::Values(BuiltDll{"x86", WEX_SHIPPED_DLL, "i686-w64-mingw32-objdump", "pei-i386"}
+#ifdef WEX_X64_DLL
+                                         ,
+                                         BuiltDll{"x64", WEX_X64_DLL, "x86_64-w64-mingw32-objdump", "pei-x86-64"}
+#endif
+                                         ),
+                         [](const testing::TestParamInfo<BuiltDll>& info) { return std::string(info.param.label); });
 
 }  // namespace
