@@ -6,26 +6,12 @@
 # reginfo.txt byte for byte, the registry values, that the service is gone,
 # the form post the server received and the installer log's lines.
 # Exits non-zero when any check fails.
-set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
-
-if ! command -v makensis >/dev/null 2>&1; then
-    echo "nsis-test: makensis is missing. Install NSIS first:" >&2
-    echo "    sudo apt-get install nsis" >&2
-    exit 1
-fi
-
-"$top/scripts/setup.sh"
-source "$top/scripts/wine-env.sh"
-echo "== Build Wexlib.dll and its helpers"
-# The x86 installers always carry the 32-bit build; the amd64 one the
-# 64-bit build, made when that is the build this machine runs.
-echo "   scripts/build.sh win32"
-"$top/scripts/build.sh" win32 >/dev/null
-if [ "$WEXLIB_ARCH" = win64 ]; then
-    echo "   scripts/build.sh win64"
-    "$top/scripts/build.sh" win64 >/dev/null
-fi
+source "$(dirname "$0")/common.sh"
+# The x86 installers always carry the 32-bit build; the amd64 one the 64-bit
+# build, run where that is the build this machine's Wine runs.
+arch=$(wex_wine_arch)
+wex_prepare $(printf '%s\n' win32 "$arch" | sort -u)
+wex_wine_use "$arch"
 
 out="$top/build/nsis"
 rm -rf "$out"
@@ -39,7 +25,7 @@ fail() { echo "   FAIL  $*"; failures=$((failures + 1)); }
 # stub), and so is an x86-unicode one: both need 32-bit Wine.
 targets=(x86-ansi)
 runnable=()
-if [ "$WEXLIB_ARCH" = win32 ]; then
+if [ "$arch" = win32 ]; then
     targets+=(x86-unicode)
     runnable=(x86-ansi x86-unicode)
     why_not_run=""
@@ -93,12 +79,12 @@ stop_form_server() {
     fi
 }
 wex_wine_up
-echo "== Wine: $("$WEX_WINE" --version), $WEXLIB_ARCH prefix"
+echo "== Wine: $("$WEX_WINE" --version), $arch prefix"
 # The installers run from drive C:, where the library's temporary files go.
 scratch="$WINEPREFIX/drive_c/wexnsis"
 mkdir -p "$scratch/installers" "$scratch/http"
 for t in "${runnable[@]}"; do cp "$out/provision-$t.exe" "$out/macros-$t.exe" "$scratch/installers/"; done
-cp "$top/build/$WEXLIB_ARCH/bin/formserver.exe" "$scratch/http/"
+cp "$top/build/$arch/bin/formserver.exe" "$scratch/http/"
 cd "$scratch"
 
 "$WEX_WINE" 'C:\wexnsis\http\formserver.exe' --port-file 'C:\wexnsis\http\port.txt' \
