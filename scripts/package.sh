@@ -27,7 +27,8 @@ check_dll() {  # check_dll DLL OBJDUMP
     dump=$("$2" -p "$1")
     exports=$(awk '/^Ordinal Base/ {base = $3}
                    /\[Ordinal\/Name Pointer\] Table/ {table = 1; next}
-                   table && /^\t\[/ {gsub(/[][]/, "", $1); print $2, $1 + base}' <<<"$dump" | sort)
+                   table && /^\t\[/ {row = $0; sub(/^\t\[ */, "", row); split(row, f, "] "); print f[2], f[1] + base}' \
+              <<<"$dump" | sort)
     if [ "$exports" != "$declared" ]; then
         echo "package: the exports of $1 differ from the export table:" >&2
         diff <(echo "$declared") <(echo "$exports") >&2 || true

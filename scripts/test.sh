@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Every test: the platform-free text cores natively under AddressSanitizer and
 # UBSan and briefly under libFuzzer, the reference against the export table,
-# the shipped 32-bit DLL's tables, and the Windows-side tests under Wine
-# (through CTest) on every build that Wine runs here. Arguments go to the
-# Windows-side CTest runs (scripts/test.sh -R itemfile).
+# both DLLs' tables, the Windows-side tests under Wine (through CTest) on
+# every build that Wine runs here, the NSIS example installer built and run
+# (scripts/nsis-test.sh) and the release archive built and checked
+# (scripts/package.sh). Arguments go to the Windows-side CTest runs
+# (scripts/test.sh -R itemfile); with them, the installer and the archive
+# are left out.
 source "$(dirname "$0")/common.sh"
 wex_explain_archs
 archs=$(wex_test_archs)
@@ -29,4 +32,10 @@ for arch in $archs; do
     wex_wine_down
 done
 say "Windows-side tests ran on: $archs"
+if [ $# -eq 0 ]; then
+    say "the NSIS example installer, built with the include file and run silently"
+    "$top/scripts/nsis-test.sh" || status=1
+    say "the release archive"
+    "$top/scripts/package.sh" || status=1
+fi
 exit $status
