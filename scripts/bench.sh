@@ -18,4 +18,5 @@ mkdir -p "$bench"
 cp "$top/build/$arch/bin/itembench.exe" "$top/build/$arch/bin/Wexlib.dll" "$bench/"
 say "timing the item file exports (about a minute)"
 cd "$bench"
-"$WEX_WINE" 'C:\wexbench\itembench.exe' "$@" </dev/null | tr -d '\r'
+run_bench() { "$WEX_WINE" 'C:\wexbench\itembench.exe' "$@" </dev/null | tr -d '\r'; }
+wex_talking "the benchmark" run_bench "$@"

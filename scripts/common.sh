@@ -15,6 +15,24 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 say() { printf '==> %s\n' "$*"; }
 
+# A command with its output thrown away.
+wex_quiet() { "$@" >/dev/null 2>&1; }
+
+# Runs a command that may take a while, saying every ten seconds that it
+# still runs; returns its exit code.
+wex_talking() {
+    local label=$1
+    shift
+    "$@" &
+    local pid=$! seconds=0
+    while kill -0 "$pid" 2>/dev/null; do
+        sleep 1
+        seconds=$((seconds + 1))
+        if [ $((seconds % 10)) -eq 0 ] && kill -0 "$pid" 2>/dev/null; then say "$label: still running (${seconds} s)"; fi
+    done
+    wait "$pid"
+}
+
 source "$top/scripts/wine-env.sh"
 
 wex_prepare() {

@@ -8,8 +8,7 @@
 # Prints each target's executions and final coverage. New inputs go to
 # build/fuzz/corpus/<target>, never into the checked-in corpus; a finding
 # fails the run and its input is kept under build/fuzz/findings.
-set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/common.sh"
 # A campaign that runs beside the test command builds elsewhere:
 # WEX_FUZZ_BUILD=build/fuzz-campaign scripts/fuzz.sh 600
 build=$(realpath -m "${WEX_FUZZ_BUILD:-$top/build/fuzz}")
@@ -53,8 +52,11 @@ for target in "${targets[@]}"; do
     fi
 
     echo "fuzz: $target: fuzzing for ${seconds}s"
-    if nice -n 10 "$program" -max_total_time="$seconds" -max_len=4096 -timeout=10 -print_final_stats=1 \
-            -artifact_prefix="$build/findings/$target-" "$build/corpus/$target" "$seeds" >"$log" 2>&1; then
+    fuzz_target() {
+        nice -n 10 "$program" -max_total_time="$seconds" -max_len=4096 -timeout=30 -print_final_stats=1 \
+            -artifact_prefix="$build/findings/$target-" "$build/corpus/$target" "$seeds" >"$log" 2>&1
+    }
+    if wex_talking "fuzz: $target" fuzz_target; then
         runs=$(grep -aoE 'number_of_executed_units: [0-9]+' "$log" | grep -oE '[0-9]+$' || echo "?")
         coverage=$(grep -aE '^#[0-9]+' "$log" | tail -n 1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || echo "cov: ?")
         echo "fuzz: $target: $runs executions, $coverage"

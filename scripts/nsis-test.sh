@@ -231,8 +231,11 @@ run_macros() {
     local t=$1 dir="C:\\wexnsis\\macros-$t" root="$scratch/macros-$t" rc=0
     echo "== Run macros-$t.exe /S /D=$dir"
     rm -rf "$root"
-    timeout 180 "$WEX_WINE" "C:\\wexnsis\\installers\\macros-$t.exe" /S "/D=$dir" </dev/null \
-        >"$out/macros-$t.out" 2>&1 || rc=$?
+    run_macros() {
+        timeout 180 "$WEX_WINE" "C:\\wexnsis\\installers\\macros-$t.exe" /S "/D=$dir" </dev/null \
+            >"$out/macros-$t.out" 2>&1
+    }
+    wex_talking "macros-$t.exe" run_macros || rc=$?
     [ "$rc" = 0 ] && ok "exit code 0" || fail "exit code $rc (output in build/nsis/macros-$t.out)"
 
     # What each macro gave back. Outputs longer than a variable holds are
@@ -320,8 +323,11 @@ run_provision() {
     # Each run starts without the store and the service.
     "$WEX_WINE" reg delete "HKLM\\$stores\\$merchant" /f >/dev/null 2>&1 || true
     check_service_gone WexMerchantService "not registered before the run"
-    timeout 180 "$WEX_WINE" "C:\\wexnsis\\installers\\provision-$t.exe" /S /REGHOST=127.0.0.1 "/REGPORT=$port" \
-        "/D=$dir" </dev/null >"$out/provision-$t.out" 2>&1 || rc=$?
+    run_provision() {
+        timeout 180 "$WEX_WINE" "C:\\wexnsis\\installers\\provision-$t.exe" /S /REGHOST=127.0.0.1 "/REGPORT=$port" \
+            "/D=$dir" </dev/null >"$out/provision-$t.out" 2>&1
+    }
+    wex_talking "provision-$t.exe" run_provision || rc=$?
     [ "$rc" = 0 ] && ok "exit code 0" || fail "exit code $rc (output in build/nsis/provision-$t.out)"
     if [ -f "$root/setup-error.txt" ]; then fail "setup-error.txt: $(tr -d '\r' <"$root/setup-error.txt")"; fi
 

@@ -28,7 +28,7 @@ for arch in $archs; do
     wex_wine_use "$arch"
     wex_wine_up
     say "running the Windows-side tests on the $arch build under $("$WEX_WINE" --version)"
-    (cd "$top/build/$arch" && ctest --output-on-failure -j2 "$@") || status=1
+    (cd "$top/build/$arch" && wex_talking "the $arch tests" ctest --output-on-failure -j2 "$@") || status=1
     wex_wine_down
 done
 say "Windows-side tests ran on: $archs"

@@ -75,7 +75,7 @@ wex_wine_up() {
     export DISPLAY=":$(head -n1 "$fdfile")"
     rm -f "$fdfile"
 
-    "$WEX_WINE" wineboot -i >/dev/null 2>&1
+    wex_talking "wineboot" wex_quiet "$WEX_WINE" wineboot -i
     "$WEX_WINESERVER" -w
     # Without a window manager, hiding a window blocks for seconds unless
     # Wine manages none of them.
