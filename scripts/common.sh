@@ -35,6 +35,42 @@ wex_talking() {
 
 source "$top/scripts/wine-env.sh"
 
+# The demo's form server (tools/formserver) under Wine, answering COUNT posts
+# on a free port of 127.0.0.1:
+#   wex_start_form_server EXE FOLDER WINFOLDER COUNT IDLE_MS
+# EXE is formserver.exe's Windows path, FOLDER the server's folder (port file,
+# request log, output) and WINFOLDER the same folder as Windows names it.
+# Sets wex_form_server_port; wex_stop_form_server ends it (an EXIT trap).
+wex_form_server_pid=""
+wex_start_form_server() {
+    local exe=$1 folder=$2 winfolder=$3 count=$4 idle=$5
+    mkdir -p "$folder"
+    rm -f "$folder/port.txt" "$folder/requests.log"
+    "$WEX_WINE" "$exe" --port-file "$winfolder\\port.txt" --log "$winfolder\\requests.log" --count "$count" \
+        --idle-ms "$idle" </dev/null >"$folder/server.out" 2>&1 &
+    wex_form_server_pid=$!
+    for _ in $(seq 300); do
+        [ -s "$folder/port.txt" ] && break
+        kill -0 "$wex_form_server_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if [ ! -s "$folder/port.txt" ]; then
+        echo "the form server did not start:" >&2
+        cat "$folder/server.out" >&2
+        return 1
+    fi
+    wex_form_server_port=$(tr -d '\r\n' <"$folder/port.txt")
+    say "form server listening on 127.0.0.1:$wex_form_server_port"
+}
+
+wex_stop_form_server() {
+    if [ -n "$wex_form_server_pid" ]; then
+        kill "$wex_form_server_pid" 2>/dev/null || true
+        wait "$wex_form_server_pid" 2>/dev/null || true
+        wex_form_server_pid=""
+    fi
+}
+
 wex_prepare() {
     "$top/scripts/setup.sh"
     local arch

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the text cores' libFuzzer targets (tests/fuzz) with clang into
 # build/fuzz and runs them one after another.
-#   fuzz.sh [SECONDS]   each target for SECONDS (default 60), from its
-#                       checked-in corpus (tests/fuzz/corpus/<target>)
+#   fuzz.sh [SECONDS] [TARGET...]
+#                       each target (all by default) for SECONDS (default
+#                       60), from its checked-in corpus (tests/fuzz/corpus/<target>)
 #   fuzz.sh --smoke     the test command's share: every checked-in input
 #                       replayed, then each target for 20 seconds
 # Prints each target's executions and final coverage. New inputs go to
@@ -17,11 +18,17 @@ targets=(itemfile keytext formpost pattern perfdata multisz logtext)
 smoke=false
 seconds=60
 case "${1:-}" in
-    --smoke) smoke=true; seconds=20 ;;
+    --smoke) smoke=true; seconds=20; shift ;;
     "") ;;
-    *[!0-9]*) echo "usage: fuzz.sh [SECONDS | --smoke]" >&2; exit 2 ;;
-    *) seconds=$1 ;;
+    *[!0-9]*) echo "usage: fuzz.sh [SECONDS [TARGET...] | --smoke]" >&2; exit 2 ;;
+    *) seconds=$1; shift ;;
 esac
+if [ $# -gt 0 ]; then
+    for target in "$@"; do
+        [[ " ${targets[*]} " == *" $target "* ]] || { echo "fuzz.sh: no target $target (${targets[*]})" >&2; exit 2; }
+    done
+    targets=("$@")
+fi
 
 echo "fuzz: building ${targets[*]/%/_fuzz} with clang into ${build#$top/}"
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -69,15 +69,7 @@ done
 [ -z "$why_not_run" ] || echo "   note  $why_not_run"
 
 # ---- Wine, the scratch root on C: and the form server -----------------
-trap 'stop_form_server; wex_wine_down' EXIT
-server_pid=""
-stop_form_server() {
-    if [ -n "$server_pid" ]; then
-        kill "$server_pid" 2>/dev/null || true
-        wait "$server_pid" 2>/dev/null || true
-        server_pid=""
-    fi
-}
+trap 'wex_stop_form_server; wex_wine_down' EXIT
 wex_wine_up
 echo "== Wine: $("$WEX_WINE" --version), $arch prefix"
 # The installers run from drive C:, where the library's temporary files go.
@@ -87,22 +79,8 @@ for t in "${runnable[@]}"; do cp "$out/provision-$t.exe" "$out/macros-$t.exe" "$
 cp "$top/build/$arch/bin/formserver.exe" "$scratch/http/"
 cd "$scratch"
 
-"$WEX_WINE" 'C:\wexnsis\http\formserver.exe' --port-file 'C:\wexnsis\http\port.txt' \
-    --log 'C:\wexnsis\http\requests.log' --count "${#runnable[@]}" --idle-ms 300000 \
-    </dev/null >"$scratch/http/server.out" 2>&1 &
-server_pid=$!
-for _ in $(seq 300); do
-    [ -s "$scratch/http/port.txt" ] && break
-    kill -0 "$server_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if [ ! -s "$scratch/http/port.txt" ]; then
-    echo "nsis-test: the form server did not start:" >&2
-    cat "$scratch/http/server.out" >&2
-    exit 1
-fi
-port=$(tr -d '\r\n' <"$scratch/http/port.txt")
-echo "   form server on 127.0.0.1:$port"
+wex_start_form_server 'C:\wexnsis\http\formserver.exe' "$scratch/http" 'C:\wexnsis\http' "${#runnable[@]}" 300000
+port=$wex_form_server_port
 
 # ---- Helpers for the checks ---------------------------------------------
 
@@ -450,7 +428,7 @@ for t in "${runnable[@]}"; do
 done
 
 echo "== The form server"
-stop_form_server
+wex_stop_form_server
 posts=$(grep -o -F "$body" "$scratch/http/requests.log" 2>/dev/null | wc -l)
 if [ "$posts" = "${#runnable[@]}" ]; then
     ok "received the registration body \"$body\" once per run (${#runnable[@]})"

@@ -6,16 +6,8 @@ wex_explain_archs
 arch=$(wex_wine_arch)
 wex_prepare $(printf '%s\n' win32 "$arch" | sort -u)
 wex_wine_use "$arch"
-# The local HTTP server that SendMsg posts to, stopped on every way out.
-server_pid=""
-stop_form_server() {
-    if [ -n "$server_pid" ]; then
-        kill "$server_pid" 2>/dev/null || true
-        wait "$server_pid" 2>/dev/null || true
-        server_pid=""
-    fi
-}
-trap 'stop_form_server; wex_wine_down' EXIT
+# The local HTTP server that SendMsg posts to is stopped on every way out.
+trap 'wex_stop_form_server; wex_wine_down' EXIT
 wex_wine_up
 
 say "running Wexlib.dll ($arch build) under $("$WEX_WINE" --version)"
@@ -30,24 +22,8 @@ export WEXDEMO='C:\wexdemo'
 # formserver answers two POSTs on 127.0.0.1 (one per run below) and then ends
 # by itself (or after a minute without a client); its port comes back through
 # a file.
-mkdir -p "$demo/http"
-rm -f "$demo/http/port.txt" "$demo/http/requests.log"
-"$WEX_WINE" 'C:\wexdemo\bin\formserver.exe' --port-file 'C:\wexdemo\http\port.txt' \
-    --log 'C:\wexdemo\http\requests.log' --count 2 --idle-ms 60000 \
-    </dev/null >"$demo/http/server.out" 2>&1 &
-server_pid=$!
-for _ in $(seq 300); do
-    [ -s "$demo/http/port.txt" ] && break
-    kill -0 "$server_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if [ ! -s "$demo/http/port.txt" ]; then
-    echo "run-main: the form server did not start:" >&2
-    cat "$demo/http/server.out" >&2
-    exit 1
-fi
-export WEXDEMO_HTTP_PORT=$(tr -d '\r\n' <"$demo/http/port.txt")
-echo "Form server listening on 127.0.0.1:$WEXDEMO_HTTP_PORT"
+wex_start_form_server 'C:\wexdemo\bin\formserver.exe' "$demo/http" 'C:\wexdemo\http' 2 60000
+export WEXDEMO_HTTP_PORT=$wex_form_server_port
 
 # Message boxes are confirmed by the host and printed as "[box ...]" lines.
 echo "== Attended run: provision.wex, then windows.wex"
