@@ -77,6 +77,7 @@ bool SendRequest(Send&& send, const char* path, const char* body) {
 // report(const char* text), which writes it the way perror does.
 template <class Receive, class Report>
 std::size_t ReadReplyLine(Receive&& receive, char* buffer, std::size_t size, Report&& report) {
+    if (size == 0) return 0;  // no room even for the terminating zero
     std::size_t count = 0;
     while (count < size - 1) {
         char byte = 0;
