@@ -2,7 +2,7 @@
 # Builds the release archive from a clean tree (the committed HEAD, whatever
 # the working tree holds): dist/wexlib-VERSION-windows.zip and its SHA-256
 # beside it. Each DLL is built twice, in two different folders, and must come
-# out byte for byte the same; its exports must match the export table and
+# out byte for byte the same, with its import libraries; its exports must match the export table and
 # its imports be system DLLs only.
 source "$(dirname "$0")/common.sh"
 "$top/scripts/setup.sh"
@@ -53,9 +53,11 @@ for arch in win32 win64; do
               -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
         cmake --build "$work/$arch-$round" -j"$(nproc)" --target Wexlib
     done
-    cmp "$work/$arch-1/bin/Wexlib.dll" "$work/$arch-2/bin/Wexlib.dll" ||
-        { echo "package: the $folder DLL differs between two builds of the same commit" >&2; exit 1; }
-    say "the $folder DLL is the same from both builds; checking its exports and imports"
+    for built in bin/Wexlib.dll importlibs/libWexlib.dll.a importlibs/Wexlib.lib; do
+        cmp "$work/$arch-1/$built" "$work/$arch-2/$built" ||
+            { echo "package: the $folder $built differs between two builds of the same commit" >&2; exit 1; }
+    done
+    say "the $folder DLL and import libraries are the same from both builds; checking its exports and imports"
     check_dll "$work/$arch-1/bin/Wexlib.dll" "$objdump"
     mkdir -p "$stage/$folder"
     cp "$work/$arch-1/bin/Wexlib.dll" "$work/$arch-1/importlibs/libWexlib.dll.a" \
