@@ -64,8 +64,9 @@ wex_step() {
 }
 
 wex_times() {
-    local IFS=,
-    say "times: ${wex_step_times[*]}; in all $(wex_duration $(($(wex_now_ms) - wex_started_ms)))"
+    local joined
+    joined=$(printf '%s, ' "${wex_step_times[@]}")
+    say "times: ${joined%, }; in all $(wex_duration $(($(wex_now_ms) - wex_started_ms)))"
 }
 
 wex_setup() { "$top/scripts/setup.sh" "$1"; }
