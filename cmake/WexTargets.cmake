@@ -27,8 +27,15 @@ function(wex_test name kind)
   else()
     message(FATAL_ERROR "wex_test(${name}): DLL or INTERNALS, not ${kind}")
   endif()
-  add_test(NAME ${name} COMMAND ${name})
+  wex_wine_test(${name} COMMAND ${name})
+endfunction()
+
+# A CTest case that runs under Wine, in the build's own prefix (the
+# wine_prefix fixture, tests/CMakeLists.txt), labelled "wine".
+#   wex_wine_test(NAME COMMAND ...)
+function(wex_wine_test name)
+  add_test(NAME ${name} ${ARGN})
   # A test that hangs (a box nobody dismisses, a process left behind) fails
   # the run instead of stalling it.
-  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED wine_prefix LABELS wine)
 endfunction()

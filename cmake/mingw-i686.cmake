@@ -1,4 +1,5 @@
-# Cross-build for 32-bit Windows with Debian's mingw-w64 toolchain; tests run under Wine.
+# Cross-build for 32-bit Windows with Debian's mingw-w64 toolchain; its
+# programs run under 32-bit Wine.
 # The posix thread model: GoogleTest needs std::mutex. Everything links its
 # runtime statically, so no winpthread DLL is needed at run time.
 set(CMAKE_SYSTEM_NAME Windows)
@@ -13,6 +14,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-set(WEX_WINE /usr/lib/wine/wine CACHE FILEPATH "Wine loader that runs the tests")
-set(CMAKE_CROSSCOMPILING_EMULATOR ${WEX_WINE})
 set(CMAKE_DLLTOOL i686-w64-mingw32-dlltool)

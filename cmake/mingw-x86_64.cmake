@@ -1,7 +1,7 @@
-# Cross-build of the same sources for 64-bit Windows. Wexlib.dll ships as a
-# 32-bit DLL; this build exists so that the tests can run under 64-bit Wine
-# on machines whose kernel cannot execute 32-bit code (no IA-32 emulation),
-# where 32-bit Wine cannot start at all.
+# Cross-build of the same sources for 64-bit Windows, run under 64-bit Wine.
+# Wexlib.dll ships as a 32-bit DLL; this build serves 64-bit installers, and
+# it is what runs on machines whose kernel executes no 32-bit code (no IA-32
+# emulation), where 32-bit Wine cannot start at all.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -15,5 +15,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-set(WEX_WINE /usr/lib/wine/wine64 CACHE FILEPATH "Wine loader that runs the tests")
-set(CMAKE_CROSSCOMPILING_EMULATOR ${WEX_WINE})

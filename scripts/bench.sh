@@ -2,12 +2,14 @@
 # Times the item file exports of Wexlib.dll on a 1 MiB item file next to the
 # same work through the C runtime and through the profile API, under Wine,
 # and prints the table. A benchmark: the targets it prints are for reading,
-# and it succeeds whether they hold or not.
+# and it succeeds whether they hold or not. It runs the shipped x86 build
+# where 32-bit Wine runs, else the x64 build.
 source "$(dirname "$0")/common.sh"
-wex_explain_archs
-arch=$(wex_wine_arch)
-wex_prepare "$arch"
-wex_wine_use "$arch"
+wex_setup test
+if wex_arch_runs win32; then arch=win32; else arch=win64; fi
+say "benchmark on the $arch build (win32: $(wex_arch_why_not win32))"
+wex_build "$arch"
+wex_wine_use "$arch" "$top/build/wine-bench-$arch"
 trap wex_wine_down EXIT
 wex_wine_up
 

@@ -1,17 +1,19 @@
+# shellcheck shell=bash
 # Sourced by every script that builds Wexlib or runs it under Wine: the one
 # preamble they share. It says what it does at each step.
 #
-#   wex_prepare [ARCH...]  installs what is missing (scripts/setup.sh), then
-#                          builds each Windows build named (win32, win64)
+#   wex_setup PROFILE      installs what is missing (scripts/setup.sh main|test)
+#   wex_build ARCH [--main]
+#                          builds a Windows build (win32, win64) into
+#                          build/ARCH; --main: only what the main job runs
+#   wex_step LABEL CMD...  runs a step and says how long it took
+#   wex_times              the steps' times so far, on one line
 #
-# and, from scripts/wine-env.sh, choosing and running Wine:
-#
-#   wex_wine_arch          the build that Wine runs here when one is enough
-#   wex_test_archs         every build that the tests run here
-#   wex_wine_use ARCH      Wine's environment for that build
-#   wex_wine_up / wex_wine_down   a fresh prefix, Xvfb and a wineserver
+# and, from scripts/wine-env.sh, which Wine runs which build and a fresh
+# prefix for it (wex_arch_runs, wex_wine_use, wex_wine_up, wex_wine_down).
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export top
 
 say() { printf '==> %s\n' "$*"; }
 
@@ -33,6 +35,45 @@ wex_talking() {
     wait "$pid"
 }
 
+wex_now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# Milliseconds as "12.3 s" or "2 min 5 s".
+wex_duration() {
+    local ms=$1
+    if [ "$ms" -lt 60000 ]; then
+        printf '%d.%d s' $((ms / 1000)) $((ms % 1000 / 100))
+    else
+        printf '%d min %d s' $((ms / 60000)) $((ms % 60000 / 1000))
+    fi
+}
+
+wex_step_times=()
+wex_started_ms=$(wex_now_ms)
+
+# A step's command runs where bash ignores errexit (its status is taken):
+# a function given as a step returns on each failure itself.
+wex_step() {
+    local label=$1 start rc=0 took
+    shift
+    start=$(wex_now_ms)
+    "$@" || rc=$?
+    took=$(wex_duration $(($(wex_now_ms) - start)))
+    wex_step_times+=("$label $took")
+    say "$label took $took"
+    return "$rc"
+}
+
+wex_times() {
+    local joined
+    joined=$(printf '%s, ' "${wex_step_times[@]}")
+    say "times: ${joined%, }; in all $(wex_duration $(($(wex_now_ms) - wex_started_ms)))"
+}
+
+wex_setup() { "$top/scripts/setup.sh" "$1"; }
+
+wex_build() { "$top/scripts/build.sh" "$@"; }
+
+# shellcheck source=scripts/wine-env.sh
 source "$top/scripts/wine-env.sh"
 
 # The demo's form server (tools/formserver) under Wine, answering COUNT posts
@@ -40,8 +81,10 @@ source "$top/scripts/wine-env.sh"
 #   wex_start_form_server EXE FOLDER WINFOLDER COUNT IDLE_MS
 # EXE is formserver.exe's Windows path, FOLDER the server's folder (port file,
 # request log, output) and WINFOLDER the same folder as Windows names it.
-# Sets wex_form_server_port; wex_stop_form_server ends it (an EXIT trap).
+# Sets wex_form_server_port and writes FOLDER/server.pid; wex_stop_form_server
+# ends it (an EXIT trap).
 wex_form_server_pid=""
+wex_form_server_port=""
 wex_start_form_server() {
     local exe=$1 folder=$2 winfolder=$3 count=$4 idle=$5
     mkdir -p "$folder"
@@ -49,6 +92,7 @@ wex_start_form_server() {
     "$WEX_WINE" "$exe" --port-file "$winfolder\\port.txt" --log "$winfolder\\requests.log" --count "$count" \
         --idle-ms "$idle" </dev/null >"$folder/server.out" 2>&1 &
     wex_form_server_pid=$!
+    echo "$wex_form_server_pid" >"$folder/server.pid"
     for _ in $(seq 300); do
         [ -s "$folder/port.txt" ] && break
         kill -0 "$wex_form_server_pid" 2>/dev/null || break
@@ -69,13 +113,4 @@ wex_stop_form_server() {
         wait "$wex_form_server_pid" 2>/dev/null || true
         wex_form_server_pid=""
     fi
-}
-
-wex_prepare() {
-    "$top/scripts/setup.sh"
-    local arch
-    for arch in "$@"; do
-        say "building the $arch build (build/$arch)"
-        "$top/scripts/build.sh" "$arch"
-    done
 }

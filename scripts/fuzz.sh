@@ -30,7 +30,7 @@ if [ $# -gt 0 ]; then
     targets=("$@")
 fi
 
-echo "fuzz: building ${targets[*]/%/_fuzz} with clang into ${build#$top/}"
+echo "fuzz: building ${targets[*]/%/_fuzz} with clang into ${build#"$top"/}"
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]/%/_fuzz}" >/dev/null
 mkdir -p "$build/logs" "$build/findings"

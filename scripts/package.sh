@@ -1,22 +1,40 @@
 #!/usr/bin/env bash
-# Builds the release archive from a clean tree (the committed HEAD, whatever
-# the working tree holds): dist/wexlib-VERSION-windows.zip and its SHA-256
-# beside it. Each DLL is built twice, in two different folders, and must come
-# out byte for byte the same, with its import libraries; its exports must match the export table and
-# its imports be system DLLs only.
+# Builds the release archive: dist/wexlib-VERSION-windows.zip and its SHA-256
+# beside it. In a git checkout it is built from the committed HEAD, whatever
+# the working tree holds, and dated to the commit; in a tree without git
+# metadata (an unpacked source archive) from the working tree, dated to
+# SOURCE_DATE_EPOCH when it is set, else to the newest file of the tree.
+# Each DLL is built twice, in two different folders, and must come out byte
+# for byte the same, with its import libraries; its exports must match the
+# export table and its imports be system DLLs only.
 source "$(dirname "$0")/common.sh"
-"$top/scripts/setup.sh"
+wex_setup test
 
 version=$(head -n1 "$top/VERSION")
 name=wexlib-$version-windows
 work=$top/build/package
 dist=$top/dist
-say "packaging Wexlib $version from commit $(git -C "$top" rev-parse --short HEAD)"
-[ -z "$(git -C "$top" status --porcelain)" ] || say "(uncommitted changes are not part of the archive)"
-
 rm -rf "$work"
 mkdir -p "$work/tree"
-git -C "$top" archive --format=tar HEAD | tar -x -C "$work/tree"
+if git -C "$top" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    say "packaging Wexlib $version from commit $(git -C "$top" rev-parse --short HEAD)"
+    [ -z "$(git -C "$top" status --porcelain)" ] || say "(uncommitted changes are not part of the archive)"
+    git -C "$top" archive --format=tar HEAD | tar -x -C "$work/tree"
+    stamp=$(git -C "$top" log -1 --format=%ct HEAD)
+else
+    # What a source archive holds: the tree without what builds and runs
+    # leave in it.
+    tar -C "$top" --exclude=./build --exclude='./build-*' --exclude=./dist --exclude=./out -cf - . |
+        tar -x -C "$work/tree"
+    if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
+        stamp=$SOURCE_DATE_EPOCH
+        dated="SOURCE_DATE_EPOCH ($(date -u -d "@$stamp" '+%Y-%m-%d %H:%M:%S UTC'))"
+    else
+        stamp=$(find "$work/tree" -type f -printf '%T@\n' | sort -n | tail -n1 | cut -d. -f1)
+        dated="its newest file ($(date -u -d "@$stamp" '+%Y-%m-%d %H:%M:%S UTC'))"
+    fi
+    say "packaging Wexlib $version from the working tree (no git metadata here), dated to $dated"
+fi
 
 # name@bytes @ordinal of the export table, as "name ordinal" lines.
 declared=$(sed -nE 's/^[[:space:]]+([A-Za-z_]+)(@[0-9]+)?[[:space:]]+@([0-9]+)[[:space:]]*$/\1 \3/p' \
@@ -34,7 +52,7 @@ check_dll() {  # check_dll DLL OBJDUMP
         diff <(echo "$declared") <(echo "$exports") >&2 || true
         return 1
     fi
-    imports=$(sed -nE 's/^[[:space:]]*DLL Name: (.*)$/\1/p' <<<"$dump" | tr 'A-Z' 'a-z' | sort -u)
+    imports=$(sed -nE 's/^[[:space:]]*DLL Name: (.*)$/\1/p' <<<"$dump" | tr '[:upper:]' '[:lower:]' | sort -u)
     if grep -vxE 'kernel32.dll|user32.dll|advapi32.dll|wsock32.dll|msvcrt.dll' <<<"$imports"; then
         echo "package: $1 imports more than system DLLs (above)" >&2
         return 1
@@ -73,9 +91,8 @@ cp "$work/tree/docs/reference.md" "$stage/docs/"
 cp "$work/tree/examples/nsis/provision.nsi" "$stage/examples/nsis/"
 sed "s/@VERSION@/$version/" "$work/tree/packaging/README.txt" | sed 's/$/\r/' >"$stage/README.txt"
 
-# The same commit gives the same archive: every file dated to the commit,
-# in one order, without extra attributes.
-stamp=$(git -C "$top" log -1 --format=%ct HEAD)
+# The same sources give the same archive: every file dated alike, in one
+# order, without extra attributes.
 find "$work/stage" -exec touch -h -d "@$stamp" {} +
 mkdir -p "$dist"
 rm -f "$dist/$name.zip" "$dist/$name.zip.sha256"

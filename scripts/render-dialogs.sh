@@ -3,7 +3,7 @@
 # platform's dialog manager under Wine, on an Xvfb screen) and keeps the
 # screenshots as docs/dialogs/NAME.png.
 source "$(dirname "$0")/common.sh"
-"$top/scripts/setup.sh"
+wex_setup main
 if ! command -v import >/dev/null 2>&1; then
     as_root=()
     [ "$(id -u)" -eq 0 ] || as_root=(sudo)
@@ -11,9 +11,9 @@ if ! command -v import >/dev/null 2>&1; then
     "${as_root[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends imagemagick >/dev/null
 fi
-arch=$(wex_wine_arch)
-wex_prepare "$arch"
-wex_wine_use "$arch"
+if wex_arch_runs win32; then arch=win32; else arch=win64; fi
+wex_build "$arch" --main
+wex_wine_use "$arch" "$top/build/wine-dialogs-$arch"
 trap wex_wine_down EXIT
 wex_wine_up
 
@@ -21,7 +21,7 @@ out="$top/docs/dialogs"
 mkdir -p "$out"
 log=$(mktemp)
 trap 'rm -f "$log"; wex_wine_down' EXIT
-cd "$top/build/$arch/bin"
+cd "$top/build/$arch/bin" || exit 1
 for name in ISU_ASKOPTION ISU_FINISH ISU_MULEDIT ISU_PASSWORD ISU_SELECT ISU_SELECTMUL \
             ISU_SHOWEDIT4 ISU_SHOWFOLDER ISU_SHOWINFO; do
     # The host prints "shown NAME x y width height" once the dialog is on the

@@ -1,42 +1,67 @@
 #!/usr/bin/env bash
 # The main job: set up, build Wexlib.dll, and run the provisioning script with
-# the host under Wine, printing every call and its result.
+# the host under Wine, printing every call and its result. The shipped x86
+# build runs it where 32-bit Wine runs; elsewhere the x86 build is built and
+# the x64 build runs it. Each step says how long it took.
 source "$(dirname "$0")/common.sh"
-wex_explain_archs
-arch=$(wex_wine_arch)
-wex_prepare $(printf '%s\n' win32 "$arch" | sort -u)
-wex_wine_use "$arch"
+say "main job: set-up first; which build runs the demo is decided once Wine is installed"
+wex_step "set-up" wex_setup main
+
+if wex_arch_runs win32; then
+    arch=win32
+    say "32-bit Wine runs here: the shipped x86 build runs the demo"
+elif wex_arch_runs win64; then
+    arch=win64
+    say "the x86 build (the shipped DLL) is built but not run ($(wex_arch_why_not win32)): the x64 build runs the demo under 64-bit Wine"
+else
+    say "no build can run here: win32: $(wex_arch_why_not win32); win64: $(wex_arch_why_not win64)" >&2
+    exit 1
+fi
+builds=(win32)
+[ "$arch" = win32 ] || builds+=("$arch")
+for build in "${builds[@]}"; do
+    wex_step "$build build" wex_build "$build" --main
+done
+
+wex_wine_use "$arch" "$top/build/wine-main-$arch"
 # The local HTTP server that SendMsg posts to is stopped on every way out.
 trap 'wex_stop_form_server; wex_wine_down' EXIT
-wex_wine_up
+wex_step "prefix" wex_wine_up
 
-say "running Wexlib.dll ($arch build) under $("$WEX_WINE" --version)"
-# The demo lives on drive C:, where the library's temporary files go too.
-demo="$WINEPREFIX/drive_c/wexdemo"
-mkdir -p "$demo/bin"
-cp "$top/build/$arch/bin/"*.exe "$top/build/$arch/bin/Wexlib.dll" "$demo/bin/"
-cp "$top/examples/provision.wex" "$top/examples/windows.wex" "$demo/"
-cd "$demo"
-export WEXDEMO='C:\wexdemo'
+# A step's commands run where a failure does not end the script by itself
+# (bash ignores errexit there): each one that matters returns on failure.
+demo() {
+    say "running Wexlib.dll ($arch build) under $("$WEX_WINE" --version)"
+    # The demo lives on drive C:, where the library's temporary files go too.
+    local demo="$WINEPREFIX/drive_c/wexdemo"
+    mkdir -p "$demo/bin" || return
+    cp "$top/build/$arch/bin/"{wexhost,formserver,testservice,wexwin,makekeys}.exe "$top/build/$arch/bin/Wexlib.dll" \
+       "$demo/bin/" || return
+    cp "$top/examples/provision.wex" "$top/examples/windows.wex" "$demo/" || return
+    cd "$demo" || return
+    export WEXDEMO='C:\wexdemo'
 
-# formserver answers two POSTs on 127.0.0.1 (one per run below) and then ends
-# by itself (or after a minute without a client); its port comes back through
-# a file.
-wex_start_form_server 'C:\wexdemo\bin\formserver.exe' "$demo/http" 'C:\wexdemo\http' 2 60000
-export WEXDEMO_HTTP_PORT=$wex_form_server_port
+    # formserver answers two POSTs on 127.0.0.1 (one per run below) and then
+    # ends by itself (or after a minute without a client); its port comes
+    # back through a file.
+    wex_start_form_server 'C:\wexdemo\bin\formserver.exe' "$demo/http" 'C:\wexdemo\http' 2 60000 || return
+    export WEXDEMO_HTTP_PORT=$wex_form_server_port
 
-# Message boxes are confirmed by the host and printed as "[box ...]" lines.
-echo "== Attended run: provision.wex, then windows.wex"
-"$WEX_WINE" 'C:\wexdemo\bin\wexhost.exe' --confirm-boxes provision.wex windows.wex
+    # Message boxes are confirmed by the host and printed as "[box ...]" lines.
+    echo "== Attended run: provision.wex, then windows.wex"
+    "$WEX_WINE" 'C:\wexdemo\bin\wexhost.exe' --confirm-boxes provision.wex windows.wex || return
 
-# The same provisioning as a deployment tool runs it: silent, logged, with
-# bounded waits, and nobody to confirm a box (one would stop the run, so the
-# run is given two minutes at most).
-echo
-echo "== Unattended run: provision.wex with WEXLIB_SILENT, WEXLIB_LOG and WEXLIB_WAIT_LIMIT"
-rm -f "$demo/install.log"
-WEXLIB_SILENT=1 WEXLIB_LOG='C:\wexdemo\install.log' WEXLIB_WAIT_LIMIT=15000 \
-    timeout 120 "$WEX_WINE" 'C:\wexdemo\bin\wexhost.exe' provision.wex
-echo
-echo "== The installer log, C:\wexdemo\install.log"
-tr -d '\r' <"$demo/install.log"
+    # The same provisioning as a deployment tool runs it: silent, logged,
+    # with bounded waits, and nobody to confirm a box (one would stop the
+    # run, so the run is given two minutes at most).
+    echo
+    echo "== Unattended run: provision.wex with WEXLIB_SILENT, WEXLIB_LOG and WEXLIB_WAIT_LIMIT"
+    rm -f "$demo/install.log"
+    WEXLIB_SILENT=1 WEXLIB_LOG='C:\wexdemo\install.log' WEXLIB_WAIT_LIMIT=15000 \
+        timeout 120 "$WEX_WINE" 'C:\wexdemo\bin\wexhost.exe' provision.wex || return
+    echo
+    echo "== The installer log, C:\wexdemo\install.log"
+    tr -d '\r' <"$demo/install.log"
+}
+wex_step "run" demo
+wex_times

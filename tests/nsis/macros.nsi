@@ -1,8 +1,8 @@
 ; macros.nsi - every macro of nsis/Wexlib.nsh once or more, run silently by
-; scripts/nsis-test.sh. Each call's result and output text go to
-; $INSTDIR\macros.txt, one line per call, for the test to compare; a line
-; "KEPT ..." reports a register or the stack that a macro changed although
-; it was no output of that call.
+; the nsis_run_macros_* tests (tests/nsis/CMakeLists.txt). Each call's result
+; and output text go to $INSTDIR\macros.txt, one line per call, which the
+; test compares with golden/macros.txt; a line "KEPT ..." reports a register
+; or the stack that a macro changed although it was no output of that call.
 ;
 ;   makensis -DWEXLIB_TARGET=amd64-unicode -DWEXLIB_BIN=/abs/build/win64/bin
 ;            -DOUTFILE=/abs/macros.exe tests/nsis/macros.nsi

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# The scripts' syntax (bash -n) and shellcheck's findings, at every severity.
+# A finding that stays is silenced where it stands, with a comment saying why.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+scripts=(scripts/*.sh .ci/run)
+status=0
+for script in "${scripts[@]}"; do
+    bash -n "$script" || { echo "lint: bash -n fails on $script" >&2; status=1; }
+done
+# .shellcheckrc at the top: sourced files are followed from each script's folder.
+if shellcheck --external-sources "${scripts[@]}"; then
+    echo "lint: bash -n and shellcheck $(shellcheck --version | sed -n 's/^version: //p'): ${#scripts[@]} scripts clean"
+else
+    echo "lint: shellcheck reports the findings above" >&2
+    status=1
+fi
+exit $status
