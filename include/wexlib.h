@@ -224,7 +224,8 @@ WEXAPI int WEXCALL SetWaitLimit(int milliseconds);
  * ISU_SELECT, ISU_SELECTMUL, ISU_SHOWEDIT4, ISU_SHOWFOLDER and ISU_SHOWINFO,
  * and version block 1. The host shows a template with its own dialog
  * procedure; control 1200's text is a picture specifier and "%p" in a text
- * stands for the product name, both for the host to fill in. Control ids:
+ * stands for the product name, both for the host to fill in. Control ids
+ * (named in wexlib_dialogs.h, which a resource compiler can read too):
  * 1 next (or OK), 2 hidden, 9 cancel, 12 back, 100/101 select/clear all,
  * 301-304 edit fields, 401 list, 501-506 check boxes, 710-712 texts,
  * 719-722 field labels, 1200 picture, 1300 separator line. */
