@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "capture.h"
-#include "child.h"
+#include "children.h"
 #include "perfblock.h"
 #include "process/tasklist.h"
 
