@@ -143,7 +143,8 @@ WEXAPI int WEXCALL EnumKeys(const char *subkey, int index, char *name);
 /* ---- Merchant keys ------------------------------------------------------ */
 
 /* Writes seed to a fresh seed file ("seed" and a number, in TMP, else in
- * install_root), starts "<install_root>\bin\makekeys.exe -output
+ * install_root; created new, past names already taken, and readable by the
+ * calling user only), starts "<install_root>\bin\makekeys.exe -output
  * <install_root>\merchants\<merchant>\<merchant>.key -input <seed file>" in
  * <install_root>\bin, waits 1500 ms and deletes the seed file. 1 when the
  * generator was started (whether it succeeds is not known); 0 when the seed
