@@ -30,9 +30,9 @@ enum class SeedOutcome {
 // directory. A name that is taken, by a file, a directory or a link, moves
 // on to the next number; each name is offered to fits before the file is
 // created. Only the creating user may open the file: its DACL grants that
-// user reading, writing and deleting, and nobody else anything. Failed when the name would exceed
-// 260 characters, when 32767 numbers in a row are taken, or when the file
-// cannot be created for another reason.
+// user reading, writing and deleting, and nobody else anything. Failed when
+// the name would exceed 260 characters, when 32767 numbers in a row are
+// taken, or when the file cannot be created for another reason.
 SeedOutcome CreateSeedFile(const char* preferredDir, const std::function<bool(const std::string& name)>& fits,
                            SeedFile& seed);
 

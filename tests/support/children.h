@@ -40,7 +40,7 @@ public:
     bool Suspend();
     bool Resume();
 
-    // Terminates it and waits until it is gone; nothing when it is.
+    // Terminates it and waits until it is gone; nothing once it has ended.
     void End();
 
 private:
