@@ -217,10 +217,10 @@ TEST_F(MakeKeysTest, RefusesNamesThatDoNotFit) {
 }
 
 // A symbolic link in folder to target in the same folder, which does not
-// exist (any more). Wine 8's
-// CreateSymbolicLinkA reports success and makes nothing; there the Unix
-// side's ln makes the link (Wine starts Unix programs as well, though it
-// gives no handle to wait on), and the link shows once its target exists.
+// exist (any more). Wine 8's CreateSymbolicLinkA reports success and makes
+// nothing; there the Unix side's ln makes the link (Wine starts Unix programs
+// as well, though it gives no handle to wait on), and the link shows once its
+// target exists.
 bool MakeDanglingLink(const std::string& folder, const std::string& link, const std::string& target) {
     const std::string linkPath = folder + "\\" + link, targetPath = folder + "\\" + target;
     wextest::WriteBytes(targetPath, "");
@@ -295,7 +295,7 @@ TEST_F(MakeKeysTest, NameTakenBeforehandIsLeftAlone) {
             ASSERT_TRUE(CreateHardLinkA(takenPath.c_str(), linkedFile.c_str(), nullptr)) << GetLastError();
             break;
         case Obstacle::DanglingLink:
-            ASSERT_TRUE(MakeDanglingLink(tmp_, taken, "pointed-at.txt"));
+            ASSERT_TRUE(MakeDanglingLink(tmp_, taken, "pointed-at.txt")) << "no symbolic link could be made";
             break;
         }
 
