@@ -154,7 +154,8 @@ WEXAPI int WEXCALL EnumKeys(const char *subkey, int index, char *name);
 /* ---- Merchant keys ------------------------------------------------------ */
 
 /* Writes seed to a fresh seed file ("seed" and a number, in TMP, else in
- * install_root), starts "<install_root>\bin\makekeys.exe -output
+ * install_root; created new, past names already taken, and readable by the
+ * calling user only), starts "<install_root>\bin\makekeys.exe -output
  * <install_root>\merchants\<merchant>\<merchant>.key -input <seed file>" in
  * <install_root>\bin, waits 1500 ms and deletes the seed file. 1 when the
  * generator was started (whether it succeeds is not known); 0 when the seed
@@ -236,7 +237,8 @@ WEXAPI int WEXCALL SetWaitLimit(int milliseconds);
  * ISU_SELECT, ISU_SELECTMUL, ISU_SHOWEDIT4, ISU_SHOWFOLDER and ISU_SHOWINFO,
  * and version block 1. The host shows a template with its own dialog
  * procedure; control 1200's text is a picture specifier and "%p" in a text
- * stands for the product name, both for the host to fill in. Control ids:
+ * stands for the product name, both for the host to fill in. Control ids
+ * (named in wexlib_dialogs.h, which a resource compiler can read too):
  * 1 next (or OK), 2 hidden, 9 cancel, 12 back, 100/101 select/clear all,
  * 301-304 edit fields, 401 list, 501-506 check boxes, 710-712 texts,
  * 719-722 field labels, 1200 picture, 1300 separator line. */

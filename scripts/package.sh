@@ -84,7 +84,7 @@ done
 
 say "assembling $name.zip"
 mkdir -p "$stage/include" "$stage/nsis" "$stage/docs" "$stage/examples/nsis"
-cp "$work/tree/include/wexlib.h" "$stage/include/"
+cp "$work/tree/include/wexlib.h" "$work/tree/include/wexlib_dialogs.h" "$stage/include/"
 cp "$work/tree/src/frame/wexlib.def" "$stage/Wexlib.def"
 cp "$work/tree/nsis/Wexlib.nsh" "$stage/nsis/"
 cp "$work/tree/docs/reference.md" "$stage/docs/"

@@ -10,7 +10,9 @@ namespace wex {
 
 // At most capacity - 1 bytes of text (NULs included), then the terminating
 // zero. An empty text may have no storage at all: nothing is copied from it.
+// A capacity of 0 leaves no room even for the zero: nothing is written.
 inline void CopyOut(std::string_view text, char* out, std::size_t capacity) {
+    if (capacity == 0) return;
     const std::size_t length = text.size() < capacity ? text.size() : capacity - 1;
     if (length > 0) std::memcpy(out, text.data(), length);
     out[length] = '\0';

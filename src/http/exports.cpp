@@ -26,9 +26,12 @@ extern "C" int WEXCALL URLEncode(const char* text, char* out) {
     return call.Run(0, [&] {
         // The encoded copy is made first, so that out may be text's own
         // buffer; without memory for it nothing is written.
-        std::unique_ptr<char[]> encoded = http::EncodeFormText(text);
+        const std::size_t length = std::strlen(text);
+        std::unique_ptr<char[]> encoded = http::EncodeFormText(std::string_view(text, length));
         if (encoded) {
-            std::strcpy(out, encoded.get());
+            // The room the caller is told to provide; the encoder never
+            // makes more of a text than three bytes a byte.
+            CopyOut(encoded.get(), out, 3 * length + 1);
             call.Output(out);
         }
         return 0;

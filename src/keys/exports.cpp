@@ -34,9 +34,10 @@ extern "C" int WEXCALL MakeKeys(const char* installRoot, const char* merchant, c
 extern "C" int WEXCALL ComputeMerchID(char* name, char* identifier) {
     ExportCall call("ComputeMerchID");
     call.Text(name).Buffer(identifier);
-    if (name && identifier) {
+    if (!name || !identifier) return call.Return(0);
+    return call.Run(0, [&] {
         keys::ComputeMerchantId(name, identifier);
         call.Output(identifier);
-    }
-    return call.Return(0);
+        return 0;
+    });
 }

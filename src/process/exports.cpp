@@ -17,8 +17,9 @@ extern "C" int WEXCALL KillProcess(const char* taskPattern, int processId, int f
     call.Text(taskPattern).Number(processId).Number(force);
     if (!taskPattern) return call.Return(0);
     return call.Run(0, [&] {
-        return process::KillProcesses(taskPattern, processId, force, process::SystemPerformanceRegistry(),
-                                      process::SystemProcessControl());
+        process::SystemPerformanceRegistry registry;
+        process::SystemProcessControl control;
+        return process::KillProcesses(taskPattern, processId, force, registry, control);
     });
 }
 
@@ -26,7 +27,10 @@ extern "C" int WEXCALL GetPID(const char* taskPattern) {
     ExportCall call("GetPID");
     call.Text(taskPattern);
     if (!taskPattern) return call.Return(0);
-    return call.Run(0, [&] { return process::FindProcessId(taskPattern, process::SystemPerformanceRegistry()); });
+    return call.Run(0, [&] {
+        process::SystemPerformanceRegistry registry;
+        return process::FindProcessId(taskPattern, registry);
+    });
 }
 
 extern "C" int WEXCALL StopServer(const char* taskPattern, const char* serviceName) {
@@ -34,7 +38,9 @@ extern "C" int WEXCALL StopServer(const char* taskPattern, const char* serviceNa
     call.Text(taskPattern).Text(serviceName);
     if (!taskPattern || !serviceName) return call.Return(0);
     return call.Run(0, [&] {
-        return process::StopServer(taskPattern, serviceName, service::SystemServiceManager(),
-                                   process::SystemPerformanceRegistry(), process::SystemProcessControl());
+        service::SystemServiceManager services;
+        process::SystemPerformanceRegistry registry;
+        process::SystemProcessControl control;
+        return process::StopServer(taskPattern, serviceName, services, registry, control);
     });
 }

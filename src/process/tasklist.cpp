@@ -70,20 +70,15 @@ bool ReadPerformanceData(PerformanceRegistry& registry, const char* objectIndex,
 
 }  // namespace
 
-LONG PerformanceRegistry::OpenKey(HKEY root, const char* subKey, REGSAM access, HKEY* key) {
+LONG SystemPerformanceRegistry::OpenKey(HKEY root, const char* subKey, REGSAM access, HKEY* key) {
     return RegOpenKeyExA(root, subKey, 0, access, key);
 }
 
-LONG PerformanceRegistry::QueryValue(HKEY key, const char* name, BYTE* data, DWORD* size) {
+LONG SystemPerformanceRegistry::QueryValue(HKEY key, const char* name, BYTE* data, DWORD* size) {
     return RegQueryValueExA(key, name, nullptr, nullptr, data, size);
 }
 
-LONG PerformanceRegistry::CloseKey(HKEY key) { return RegCloseKey(key); }
-
-PerformanceRegistry& SystemPerformanceRegistry() {
-    static PerformanceRegistry registry;
-    return registry;
-}
+LONG SystemPerformanceRegistry::CloseKey(HKEY key) { return RegCloseKey(key); }
 
 bool ReadPerformanceTasks(PerformanceRegistry& registry, TaskRecord* tasks, std::size_t capacity,
                           std::size_t* filled) {

@@ -31,18 +31,13 @@ void SelectTasks(TaskList& list, const Pattern& pattern, bool firstOnly, Perform
 
 }  // namespace
 
-ProcessControl::Outcome ProcessControl::Terminate(std::uint32_t processId, UINT exitCode) {
+ProcessControl::Outcome SystemProcessControl::Terminate(std::uint32_t processId, UINT exitCode) {
     UniqueHandle process(OpenProcess(kAllAccess, FALSE, processId));
     if (!process) return Outcome::NotOpened;
     return TerminateProcess(process.Get(), exitCode) ? Outcome::Terminated : Outcome::NotTerminated;
 }
 
-bool ProcessControl::PostClose(HWND window) { return PostMessageA(window, WM_CLOSE, 0, 0) != 0; }
-
-ProcessControl& SystemProcessControl() {
-    static ProcessControl control;
-    return control;
-}
+bool SystemProcessControl::PostClose(HWND window) { return PostMessageA(window, WM_CLOSE, 0, 0) != 0; }
 
 int TerminateTask(const TaskRecord& task, int force, ProcessControl& control) {
     HWND window = static_cast<HWND>(task.window);

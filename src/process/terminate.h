@@ -16,18 +16,24 @@ namespace process {
 // The calls by which the terminate step ends a process. A seam: under Wine
 // every process runs elevated and can open and terminate any other, so the
 // paths where a process cannot be opened or terminated exist only through a
-// stand-in.
+// stand-in. Pure, so that a stand-in must answer every call itself.
 class ProcessControl {
 public:
     enum class Outcome { NotOpened, Terminated, NotTerminated };
     virtual ~ProcessControl() = default;
     // Opens the process with all access, terminates it with the exit code
     // and closes the handle again.
-    virtual Outcome Terminate(std::uint32_t processId, UINT exitCode);
+    virtual Outcome Terminate(std::uint32_t processId, UINT exitCode) = 0;
     // Posts WM_CLOSE to the window; false when it could not be posted.
-    virtual bool PostClose(HWND window);
+    virtual bool PostClose(HWND window) = 0;
 };
-ProcessControl& SystemProcessControl();
+
+// The platform's OpenProcess, TerminateProcess and PostMessageA.
+class SystemProcessControl final : public ProcessControl {
+public:
+    Outcome Terminate(std::uint32_t processId, UINT exitCode) override;
+    bool PostClose(HWND window) override;
+};
 
 // The terminate step: with force 0 a task with a window is asked to close;
 // otherwise the process is terminated with exit code 1, or its window asked

@@ -67,7 +67,7 @@ int RemoveValue(const char* subkey, const char* valueName) {
     return ValuesRemain(key.Get()) ? 1 : 0;
 }
 
-int RegRemoveSubkey(const char* parent, const char* name) {
+int RemoveSubkey(const char* parent, const char* name) {
     const UniqueRegKey key = OpenKey(parent, KEY_ALL_ACCESS).key;
     if (!key) return 0;
     // One key only: where the platform refuses a key that still has
@@ -88,7 +88,7 @@ int RemovePayComponent(const char* store) {
     }
     // That was the last component: the store's own key goes (the parent of
     // the components key, so a platform that keeps keys with subkeys keeps it).
-    return RegRemoveSubkey(kStoresPath, store);
+    return RemoveSubkey(kStoresPath, store);
 }
 
 int SetMultiSz(const char* subkey, const char* valueName, char* list) {

@@ -26,7 +26,7 @@ constexpr char kPaymentValue[] = "Components_Payment";
 // 1 when the value was deleted and the key still holds a value.
 int RemoveValue(const char* subkey, const char* valueName);
 // Deletes one subkey (no walk through its own subkeys). 1 when deleted.
-int RegRemoveSubkey(const char* parent, const char* name);
+int RemoveSubkey(const char* parent, const char* name);
 // Deletes the store's "Components_Payment"; when that was the last value of
 // the components key, asks for the store's key to be deleted.
 int RemovePayComponent(const char* store);

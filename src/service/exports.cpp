@@ -12,7 +12,10 @@ int NamedServiceCall(const char* exportName, const char* name, Work work) {
     ExportCall call(exportName);
     call.Text(name);
     if (!name) return call.Return(0);
-    return call.Run(0, [&] { return work(name, service::SystemServiceManager()); });
+    return call.Run(0, [&] {
+        service::SystemServiceManager manager;
+        return work(name, manager);
+    });
 }
 
 }  // namespace
@@ -37,7 +40,10 @@ extern "C" int WEXCALL InstallService(const char* name, const char* binaryPath, 
     ExportCall call("InstallService");
     call.Text(name).Text(binaryPath).Number(startType);
     if (!name || !binaryPath) return call.Return(0);
-    return call.Run(0, [&] { return service::Install(name, binaryPath, startType, service::SystemServiceManager()); });
+    return call.Run(0, [&] {
+        service::SystemServiceManager manager;
+        return service::Install(name, binaryPath, startType, manager);
+    });
 }
 
 extern "C" int WEXCALL BeginService(const char* name) {

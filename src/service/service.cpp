@@ -110,15 +110,10 @@ void StopAndRemoveIfPresent(const std::string& name, ServiceManager& calls) {
 
 }  // namespace
 
-SC_HANDLE ServiceManager::Open() { return OpenSCManagerA(nullptr, nullptr, kManagerAccess); }
+SC_HANDLE SystemServiceManager::Open() { return OpenSCManagerA(nullptr, nullptr, kManagerAccess); }
 
-BOOL ServiceManager::QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) {
+BOOL SystemServiceManager::QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) {
     return QueryServiceStatus(service, status);
-}
-
-ServiceManager& SystemServiceManager() {
-    static ServiceManager manager;
-    return manager;
 }
 
 // Every function works from a copy of the name: the caller may pass the

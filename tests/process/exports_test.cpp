@@ -5,7 +5,7 @@
 #include <string>
 
 #include "capture.h"
-#include "child.h"
+#include "children.h"
 #include "wexlib.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "boxes.h"
 #include "capture.h"
-#include "child.h"
+#include "children.h"
 #include "wexlib.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "capture.h"
-#include "child.h"
+#include "children.h"
 #include "perfblock.h"
 #include "process/tasklist.h"
 
@@ -252,10 +252,11 @@ TEST(TaskList, FallsBackToTheProcessSnapshot) {
 
     // The real registry: Wine's performance data has no process object either.
     std::vector<TaskRecord> real(256);
-    count = BuildTaskList(real.data(), real.size(), wex::process::SystemPerformanceRegistry());
+    wex::process::SystemPerformanceRegistry system;
+    count = BuildTaskList(real.data(), real.size(), system);
     EXPECT_TRUE(Lists(real.data(), count, child.Id(), "wexwin.exe"));
-    EXPECT_EQ(BuildTaskList(real.data(), 1, wex::process::SystemPerformanceRegistry()), 0u);
-    EXPECT_EQ(BuildTaskList(real.data(), 3, wex::process::SystemPerformanceRegistry()), 2u);
+    EXPECT_EQ(BuildTaskList(real.data(), 1, system), 0u);
+    EXPECT_EQ(BuildTaskList(real.data(), 3, system), 2u);
 
     // Performance data with a process object is used as it stands.
     FakeRegistry withObject;

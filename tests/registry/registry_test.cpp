@@ -157,7 +157,7 @@ TEST_F(Registry, RegRemoveValueTellsWhetherValuesRemain) {
     EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
-TEST_F(Registry, RegRemoveSubkeyDeletesOneKeyWithoutSubkeys) {
+TEST_F(Registry, RemoveSubkeyDeletesOneKeyWithoutSubkeys) {
     MakeKey(Key("parent\\leaf"));
     MakeKey(Key("parent\\branch\\twig"));
     struct Row {
@@ -173,7 +173,7 @@ TEST_F(Registry, RegRemoveSubkeyDeletesOneKeyWithoutSubkeys) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(wex::registry::RegRemoveSubkey(row.parent.c_str(), row.name.c_str()), row.result);
+        EXPECT_EQ(wex::registry::RemoveSubkey(row.parent.c_str(), row.name.c_str()), row.result);
         if (!row.gone.empty()) {
             EXPECT_FALSE(KeyExists(row.gone));
         }

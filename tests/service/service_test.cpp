@@ -196,13 +196,17 @@ constexpr DWORD kPinnedLastError = ERROR_SERVICE_REQUEST_TIMEOUT;  // 1053
 
 class CountingStatus : public wex::service::ServiceManager {
 public:
+    SC_HANDLE Open() override { return system_.Open(); }
     BOOL QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) override {
         ++queries;
-        const BOOL ok = ServiceManager::QueryStatus(service, status);
+        const BOOL ok = system_.QueryStatus(service, status);
         if (ok) SetLastError(kPinnedLastError);
         return ok;
     }
     int queries = 0;
+
+private:
+    wex::service::SystemServiceManager system_;
 };
 
 TEST_F(Services, StopServiceWaitsInOneSecondPolls) {
@@ -258,18 +262,22 @@ TEST_F(Services, StopServiceWaitsInOneSecondPolls) {
 // died: Wine leaves such a service start pending for good.
 class WindowsStatus : public wex::service::ServiceManager {
 public:
+    SC_HANDLE Open() override { return system_.Open(); }
     BOOL QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) override {
         if (++queries > 30) {
             ADD_FAILURE() << "the start wait did not end";
             SetLastError(ERROR_TIMEOUT);
             return FALSE;
         }
-        if (!ServiceManager::QueryStatus(service, status)) return FALSE;
+        if (!system_.QueryStatus(service, status)) return FALSE;
         if (status->dwCurrentState == SERVICE_START_PENDING && !ProcessAlive(ServiceProcessId(service)))
             status->dwCurrentState = SERVICE_STOPPED;
         return TRUE;
     }
     int queries = 0;
+
+private:
+    wex::service::SystemServiceManager system_;
 };
 
 TEST_F(Services, BeginServiceWaitsInOneSecondPollsAndIsSilent) {
@@ -489,6 +497,7 @@ TEST_F(Services, UnInstallServiceReturnsOneWhateverTheNestedCallsDid) {
 // an open service does not fail, so the failure comes through the seam.
 class FailingStatus : public wex::service::ServiceManager {
 public:
+    SC_HANDLE Open() override { return system_.Open(); }
     BOOL QueryStatus(SC_HANDLE, SERVICE_STATUS* status) override {
         status->dwCurrentState = SERVICE_RUNNING;  // what an unset record might hold
         ++queries;
@@ -496,6 +505,9 @@ public:
         return FALSE;
     }
     int queries = 0;
+
+private:
+    wex::service::SystemServiceManager system_;
 };
 
 TEST_F(Services, FailedStatusQueryEndsWithZero) {
@@ -524,6 +536,11 @@ public:
     SC_HANDLE Open() override {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
+    }
+    BOOL QueryStatus(SC_HANDLE, SERVICE_STATUS*) override {
+        ADD_FAILURE() << "a status query without a manager";
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
     }
 };
 
