@@ -105,4 +105,14 @@ void LoopbackServer::Exchange(SOCKET client) {
     }
 }
 
+int SocketStartsHeld() {
+    int held = 0;
+    while (WSACleanup() == 0) ++held;
+    for (int i = 0; i < held; ++i) {
+        WSADATA data;
+        WSAStartup(MAKEWORD(1, 1), &data);
+    }
+    return held;
+}
+
 }  // namespace wextest

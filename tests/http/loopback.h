@@ -50,4 +50,9 @@ private:
     HANDLE thread_ = nullptr;
 };
 
+// How many starts of the sockets library the process holds: each is released
+// and then taken again. No socket may be open meanwhile (the last release
+// closes them).
+int SocketStartsHeld();
+
 }  // namespace wextest
