@@ -10,10 +10,11 @@ namespace wextest {
 
 class LoopbackServer {
 public:
-    // What the server does once its reply is sent: end it (shut down its
-    // sending side), or stall, neither sending nor closing until the test is
-    // done with it.
-    enum class AfterReply { End, Stall };
+    // What the server does once it has the request: send its reply and end
+    // it (shut down its sending side); send the reply and stall, neither
+    // sending nor closing until the test is done with it; or trickle the
+    // reply, one byte a second (the first after a second), then stall.
+    enum class AfterReply { End, Stall, Trickle };
 
     // Listens on a free port. For the first connection: reads the request
     // head and as many body bytes as its Content-Length says, plus the
