@@ -25,18 +25,56 @@ constexpr ULONG kContextRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETEC
 // frame. A server that sends more than this without completing is refused.
 constexpr std::size_t kHandshakeBufferSize = 64 * 1024;
 
+// The content type of a record that carries an alert.
+constexpr unsigned char kAlertRecord = 21;
+
 // SECURITY_FLAG_IGNORE_REVOCATION (of <wininet.h>): revocation is judged from
 // the chain's trust status alone. Wine's policy reports an unknown revocation
 // status before a wrong name otherwise, which would hide the name fault.
 constexpr DWORD kPolicyIgnoresRevocation = 0x00000080;
 
-// The content type of a record that carries an alert.
-constexpr unsigned char kAlertRecord = 21;
-
 std::string Hex(unsigned long value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08lx", value);
     return text;
+}
+
+// The content types of the records that may open a server's answer.
+constexpr unsigned char kHandshakeRecord = 22;
+
+// When bytes open with an alert record (still in clear during the
+// handshake), its description; else -1.
+int AlertDescription(const char* bytes, std::size_t count) {
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes);
+    if (count < 7 || b[0] != kAlertRecord || b[3] != 0 || b[4] != 2) return -1;
+    return b[6];
+}
+
+std::string AlertFault(int description) {
+    switch (description) {
+    case 70: return "no protocol version in common: the server takes none of TLS 1.2 and newer (its alert 70)";
+    case 40: return "the server refused the handshake: no cipher or protocol in common (its alert 40)";
+    case 71: return "the server asks for stronger security than offered (its alert 71)";
+    case 112: return "the server does not know the host name (its alert 112)";
+    default: return "the server refused the handshake (its alert " + std::to_string(description) + ")";
+    }
+}
+
+// When bytes open with the server's hello (in clear), the protocol version
+// it chose; else -1.
+int ServerHelloVersion(const char* bytes, std::size_t count) {
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes);
+    if (count < 11 || b[0] != kHandshakeRecord || b[5] != 2) return -1;
+    return b[9] << 8 | b[10];
+}
+
+std::string VersionName(int version) {
+    switch (version) {
+    case 0x0300: return "SSL 3.0";
+    case 0x0301: return "TLS 1.0";
+    case 0x0302: return "TLS 1.1";
+    default: return Hex(static_cast<unsigned long>(version));
+    }
 }
 
 std::string HandshakeFault(SECURITY_STATUS status) {
@@ -235,10 +273,18 @@ TlsSession::Handshake TlsSession::Negotiate(const char* host, std::string& reaso
     bool first = true;
     bool needMore = false;
     int retries = 0;
+    std::size_t answered = 0;  // bytes the server has sent so far
     for (;;) {
         if (needMore) {
             int received = 0;
+            const bool opening = answered == 0;
             if (!ReceiveMore(received)) return readFailed(received);
+            answered += static_cast<std::size_t>(received);
+            // A server that answers with anything but a handshake or an
+            // alert record does not speak TLS: no need to wait for more.
+            const unsigned char type = static_cast<unsigned char>(encrypted_[0]);
+            if (opening && type != kHandshakeRecord && type != kAlertRecord)
+                return failed("the server's answer is not TLS");
         }
         SecBuffer in[2] = {{static_cast<unsigned long>(held_), SECBUFFER_TOKEN, encrypted_.data()},
                            {0, SECBUFFER_EMPTY, nullptr}};
@@ -265,8 +311,17 @@ TlsSession::Handshake TlsSession::Negotiate(const char* host, std::string& reaso
             return failed("the connection broke during the handshake (error " + std::to_string(WSAGetLastError()) +
                           ")");
         }
-        if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED && status != SEC_I_INCOMPLETE_CREDENTIALS)
+        if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED && status != SEC_I_INCOMPLETE_CREDENTIALS) {
+            // What the server said (a refusal, or an old protocol that it
+            // chose) says more than the package's code.
+            const int alert = AlertDescription(encrypted_.data(), held_);
+            if (alert >= 0) return failed(AlertFault(alert));
+            const int version = ServerHelloVersion(encrypted_.data(), held_);
+            if (version >= 0 && version < 0x0303)
+                return failed("no protocol version in common: the server chose " + VersionName(version) +
+                              ", older than TLS 1.2");
             return failed(HandshakeFault(status));
+        }
         // Bytes behind the message just taken stay for the next step (or,
         // once done, are the first application records).
         std::size_t extra = in[1].BufferType == SECBUFFER_EXTRA ? in[1].cbBuffer : 0;

@@ -155,9 +155,10 @@ TEST_F(SendMsgSecureTest, RefusesServersWithoutAModernTlsSession) {
         const char* name;
         const char* mode;
         std::string reply;
+        const char* reason;
     } rows[] = {
-        {"TLS 1.0 only", "tls10", kOk},
-        {"plain HTTP", "plain", "HTTP/1.0 400 Bad Request\r\n\r\n"},
+        {"TLS 1.0 only", "tls10", kOk, "no protocol version in common: the server chose TLS 1.0, older than TLS 1.2"},
+        {"plain HTTP", "plain", "HTTP/1.0 400 Bad Request\r\n\r\n", "the server's answer is not TLS"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -165,8 +166,8 @@ TEST_F(SendMsgSecureTest, RefusesServersWithoutAModernTlsSession) {
         const Outcome o = Send("localhost", server.PortText(), "/register", "a=1");
         const ScriptedServer::Report seen = server.Finish();
         EXPECT_EQ(o.result, 0);
-        const std::regex line("SendMsgSecure: no secure connection to localhost:" + server.PortText() + ": [^\n]+\n");
-        EXPECT_TRUE(std::regex_match(o.err, line)) << o.err;
+        EXPECT_EQ(o.err, "SendMsgSecure: no secure connection to localhost:" + server.PortText() + ": " + row.reason +
+                             "\n");
         EXPECT_TRUE(o.boxes.empty());
         EXPECT_EQ(o.out, "");
         EXPECT_FALSE(seen.handshake);
