@@ -25,8 +25,10 @@ constexpr ULONG kContextRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETEC
 // frame. A server that sends more than this without completing is refused.
 constexpr std::size_t kHandshakeBufferSize = 64 * 1024;
 
-// The content type of a record that carries an alert.
+// The content types of the records that may open a server's answer (the
+// record header is in clear, and so are the first handshake messages).
 constexpr unsigned char kAlertRecord = 21;
+constexpr unsigned char kHandshakeRecord = 22;
 
 // SECURITY_FLAG_IGNORE_REVOCATION (of <wininet.h>): revocation is judged from
 // the chain's trust status alone. Wine's policy reports an unknown revocation
@@ -38,9 +40,6 @@ std::string Hex(unsigned long value) {
     std::snprintf(text, sizeof text, "0x%08lx", value);
     return text;
 }
-
-// The content types of the records that may open a server's answer.
-constexpr unsigned char kHandshakeRecord = 22;
 
 // When bytes open with an alert record (still in clear during the
 // handshake), its description; else -1.
@@ -111,10 +110,12 @@ struct CertificateTraits {
     static void Close(Handle h) noexcept { CertFreeCertificateContext(h); }
 };
 
-// Bits of a chain's trust status that say only that revocation could not be
-// found out (no revocation server reachable, no list published): never a
-// fault on their own.
-constexpr DWORD kRevocationUnknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+// Bits of a chain's trust status that are never a fault on their own: that
+// revocation could not be found out (no revocation server reachable, no list
+// published), and that a certificate's validity does not lie within its
+// issuer's (which nothing requires; the platform has given up the bit).
+constexpr DWORD kNotFaults =
+    CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION | CERT_TRUST_IS_NOT_TIME_NESTED;
 
 // True when some certificate of the chain is past its end (rather than
 // before its start).
@@ -132,7 +133,7 @@ bool SomeCertificateExpired(PCCERT_CHAIN_CONTEXT chain) {
 }
 
 std::string TrustFault(PCCERT_CHAIN_CONTEXT chain) {
-    const DWORD status = chain->TrustStatus.dwErrorStatus & ~kRevocationUnknown;
+    const DWORD status = chain->TrustStatus.dwErrorStatus & ~kNotFaults;
     if (status == CERT_TRUST_NO_ERROR) return "";
     if (status & CERT_TRUST_IS_REVOKED) return "revoked";
     if (status & CERT_TRUST_IS_PARTIAL_CHAIN) return "unknown issuer";
