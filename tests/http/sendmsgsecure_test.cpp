@@ -71,20 +71,21 @@ const std::vector<std::string> kOkLines = {"HTTP/1.0 200 OK\r\n", "Content-Type:
 TEST_F(SendMsgSecureTest, PostsTheExactRequestInsideTls) {
     struct Row {
         const char* host;
+        const char* certificate;
         std::string path;
         std::string body;
     } rows[] = {
-        {"localhost", "/register", "merchant=ACME+Store&id=acme-03"},
+        {"localhost", "good.pem", "/register", "merchant=ACME+Store&id=acme-03"},
         // A dotted host is checked against the certificate's names too.
-        {"127.0.0.1", "/a%d%s?x=1", "100%25 & %s"},
-        {"localhost", "/", ""},
+        {"127.0.0.1", "good.pem", "/a%d%s?x=1", "100%25 & %s"},
+        {"localhost", "good.pem", "/", ""},
         // Longer than one TLS record: the body goes out in several.
-        {"localhost", "/big", std::string(40000, 'b')},
+        {"localhost", "good.pem", "/big", std::string(40000, 'b')},
     };
     const int held = wextest::SocketStartsHeld();
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.host + (" " + row.path));
-        ScriptedServer server("tls", "good.pem", kOk);
+        SCOPED_TRACE(row.host + (" " + row.path) + " " + row.certificate);
+        ScriptedServer server("tls", row.certificate, kOk);
         const Outcome o = Send(row.host, server.PortText(), row.path, row.body);
         const ScriptedServer::Report seen = server.Finish();
         EXPECT_EQ(o.result, 1);
@@ -95,6 +96,17 @@ TEST_F(SendMsgSecureTest, PostsTheExactRequestInsideTls) {
         EXPECT_EQ(o.err, "");
     }
     EXPECT_EQ(wextest::SocketStartsHeld(), held) << "a start of the sockets library that SendMsgSecure kept";
+}
+
+// A revocation status that cannot be found out is no fault: this
+// certificate's revocation list is on a server that cannot be reached.
+TEST_F(SendMsgSecureTest, AcceptsACertificateWhoseRevocationCannotBeFoundOut) {
+    ScriptedServer server("tls", "unreachable.pem", kOk);
+    const Outcome o = Send("localhost", server.PortText(), "/register", "a=1");
+    EXPECT_EQ(o.result, 1);
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(o.boxes, SecureBoxes(kOkLines));
+    EXPECT_EQ(server.Finish().received, Request("/register", "a=1"));
 }
 
 TEST_F(SendMsgSecureTest, ShowsEveryReplyLineAndTestsOnlyTheFirst) {
@@ -132,6 +144,8 @@ TEST_F(SendMsgSecureTest, RefusesCertificatesThatTheMachineDoesNotAccept) {
     } rows[] = {
         {"expired.pem", "localhost", "expired"},
         {"othername.pem", "localhost", "name mismatch"},
+        // In the authority's revocation list.
+        {"revoked.pem", "localhost", "revoked"},
         {"selfsigned.pem", "localhost", "untrusted root"},
         // Issued by an intermediate authority that the server does not send.
         {"orphan.pem", "127.0.0.1", "unknown issuer"},

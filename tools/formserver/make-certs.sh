@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the certificates of the local TLS servers with openssl, into FOLDER:
-#   make-certs.sh FOLDER
+#   make-certs.sh FOLDER [LIST_URL]
 # ca.pem         a test certificate authority (to be put into the prefix's
 #                machine root store; tools/rootstore)
 # good.pem       a server certificate from it for localhost and 127.0.0.1
@@ -11,6 +11,11 @@
 # selfsigned.pem for localhost and 127.0.0.1, issued by itself
 # orphan.pem     for localhost and 127.0.0.1, from an intermediate authority
 #                that the server does not send (intermediate.pem)
+# revoked.pem    for localhost and 127.0.0.1, revoked in the CA's revocation
+#                list ca.crl, which its distribution point names: LIST_URL
+#                (only with LIST_URL; a server must give ca.crl there)
+# unreachable.pem for localhost and 127.0.0.1, its revocation list on a
+#                server that cannot be reached (127.0.0.1, port 9)
 # server.key     the key of every server certificate
 # Each certificate file holds the certificate alone; the servers send the
 # chain they are given. Runs in about a second; existing files are replaced.
@@ -51,6 +56,20 @@ keyUsage = critical, digitalSignature, keyEncipherment
 extendedKeyUsage = serverAuth
 subjectAltName = $names
 authorityKeyIdentifier = keyid
+[ server_revoked ]
+basicConstraints = critical, CA:false
+keyUsage = critical, digitalSignature, keyEncipherment
+extendedKeyUsage = serverAuth
+subjectAltName = $names
+authorityKeyIdentifier = keyid
+crlDistributionPoints = URI:${2:-http://127.0.0.1:9/ca.crl}
+[ server_unreachable ]
+basicConstraints = critical, CA:false
+keyUsage = critical, digitalSignature, keyEncipherment
+extendedKeyUsage = serverAuth
+subjectAltName = $names
+authorityKeyIdentifier = keyid
+crlDistributionPoints = URI:http://127.0.0.1:9/ca.crl
 [ server_other ]
 basicConstraints = critical, CA:false
 keyUsage = critical, digitalSignature, keyEncipherment
@@ -77,6 +96,14 @@ sign ca.key ca.pem server_local /CN=localhost "$start" "$end" good.pem
 sign ca.key ca.pem server_local /CN=localhost "$(date -u -d '2 years ago' +%y%m%d%H%M%SZ)" \
     "$(date -u -d '1 year ago' +%y%m%d%H%M%SZ)" expired.pem
 sign ca.key ca.pem server_other /CN=other.invalid "$start" "$end" othername.pem
+sign ca.key ca.pem server_unreachable /CN=localhost "$start" "$end" unreachable.pem
+rm -f revoked.pem
+if [ -n "${2:-}" ]; then
+    sign ca.key ca.pem server_revoked /CN=localhost "$start" "$end" revoked.pem
+    quiet openssl ca -config ca.cnf -keyfile ca.key -cert ca.pem -revoke revoked.pem -crl_reason keyCompromise
+fi
+quiet openssl ca -config ca.cnf -keyfile ca.key -cert ca.pem -gencrl -crldays 30 -out ca-crl.pem
+quiet openssl crl -in ca-crl.pem -outform DER -out ca.crl
 
 # An intermediate authority of the test CA, and a server certificate of its.
 quiet openssl req -new -newkey rsa:2048 -nodes -keyout intermediate.key -out intermediate.csr \

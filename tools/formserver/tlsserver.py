@@ -12,7 +12,9 @@ cannot be a TLS server), with the standard library alone.
   tlsserver.py scripted --dir DIR start | stop
       The tests' server, a daemon: writes its control port to DIR/control-port
       and ends on "stop", or after five minutes without a control connection.
-      Each control connection plays one scenario:
+      A "GET /NAME HTTP/1.0" there is answered with the file DIR/NAME (the
+      certificate authority's revocation list). Each other control
+      connection plays one scenario:
         client: "serve MODE CERT REPLY\\n"  (REPLY in hex, "-" for none;
                                             CERT a file in DIR, "-" for none)
         server: "port N\\n"                  (one connection is taken there)
@@ -244,6 +246,16 @@ def control(conn, folder):
     words = reader.readline().split()
     if len(words) == 1 and words[0] == b"stop":
         return True
+    if len(words) == 3 and words[0] == b"GET" and words[1].startswith(b"/"):
+        name = os.path.basename(words[1].decode())
+        try:
+            with open(os.path.join(folder, name), "rb") as f:
+                data = f.read()
+            conn.sendall(b"HTTP/1.0 200 OK\r\nContent-Type: application/pkix-crl\r\nContent-Length: %d\r\n\r\n"
+                         % len(data) + data)
+        except OSError:
+            conn.sendall(b"HTTP/1.0 404 Not Found\r\n\r\n")
+        return False
     if len(words) != 4 or words[0] != b"serve":
         conn.sendall(b"error\n")
         return False
@@ -286,6 +298,7 @@ def run_daemon(folder):
 
 def start_daemon(folder):
     port_file = os.path.join(folder, "control-port")
+    os.makedirs(folder, exist_ok=True)
     if os.path.exists(port_file):
         os.remove(port_file)
     if os.fork() == 0:
