@@ -42,19 +42,31 @@ HOLD_S = 30.0          # longest a silent or trickling scenario waits for "done"
 DAEMON_IDLE_S = 300.0  # the daemon ends after this long without a control connection
 
 
+def split_head(data):
+    """The head up to its empty line (a bare LF or a CR LF one, whichever
+    comes first) and what follows it; None while the empty line is missing."""
+    marks = [(data.find(mark), mark) for mark in (b"\n\n", b"\r\n\r\n") if data.find(mark) >= 0]
+    if not marks:
+        return None
+    end, mark = min(marks)
+    return data[:end], data[end + len(mark):]
+
+
+def content_length(head):
+    for line in head.split(b"\n"):
+        if line.lower().startswith(b"content-length:"):
+            try:
+                return max(0, int(line[15:].strip()))
+            except ValueError:
+                return 0
+    return 0
+
+
 def request_complete(data):
-    """The head up to its empty line (bare LF or CR LF), then Content-Length
-    bytes and, when the client sends one, the line feed after them."""
-    for end_mark in (b"\n\n", b"\r\n\r\n"):
-        end = data.find(end_mark)
-        if end < 0:
-            continue
-        length = 0
-        for line in data[:end].split(b"\n"):
-            if line.lower().startswith(b"content-length:"):
-                length = int(line[15:].strip() or 0)
-        return len(data) >= end + len(end_mark) + length + 1
-    return False
+    """The head, Content-Length bytes and, when the client sends one (as
+    Wexlib does), the line feed after them."""
+    parts = split_head(data)
+    return parts is not None and len(parts[1]) >= content_length(parts[0]) + 1
 
 
 def read_request(conn, deadline):
@@ -101,17 +113,14 @@ def write_atomically(path, text):
 # ---- The demo's form server ----------------------------------------------
 
 def form_answer(request):
-    head, _, rest = request.partition(b"\n\n") if b"\r\n\r\n" not in request else request.partition(b"\r\n\r\n")
-    first = head.split(b"\n", 1)[0].rstrip(b"\r")
-    if not request_complete(request):
+    parts = split_head(request)
+    if parts is None or len(parts[1]) < content_length(parts[0]):
         return b"HTTP/1.0 400 Bad Request", b"incomplete request\r\n"
+    head, rest = parts
     if not head.startswith(b"POST "):
         return b"HTTP/1.0 405 Method Not Allowed", b"only POST is answered here\r\n"
-    length = 0
-    for line in head.split(b"\n"):
-        if line.lower().startswith(b"content-length:"):
-            length = int(line[15:].strip() or 0)
-    body = rest[:length]
+    first = head.split(b"\n", 1)[0].rstrip(b"\r")
+    body = rest[:content_length(head)]
     text = b"received " + first + b" with " + str(len(body)).encode() + b" bytes\r\n" + body + b"\r\n"
     return b"HTTP/1.0 200 OK", text
 
