@@ -6,6 +6,15 @@
  * strings in the ANSI code page; paths use "\" separators. Results are 32-bit
  * integers: 1 for success and 0 for failure unless a comment says otherwise.
  *
+ * Each export that takes or returns text has a wide twin, declared below it:
+ * its name with "W" appended, at its ordinal plus 100, with UTF-16 texts
+ * (const wchar_t * inputs, wchar_t * output buffers) in the same order, and
+ * the same results, channels and texts. A twin's output buffer holds as many
+ * wchar_t as its export's buffer holds bytes, and every limit counted in
+ * bytes by an export counts UTF-16 units in its twin. The A exports' standard
+ * error and output lines are in the ANSI code page, the twins' in UTF-8; the
+ * log is UTF-8.
+ *
  * No export receives the size of an output buffer. Each comment below states
  * how many bytes the export may write, which is what the caller must provide.
  * A null pointer where no meaning is given for null gets the failure result.
@@ -24,6 +33,8 @@
  */
 #ifndef WEXLIB_H
 #define WEXLIB_H
+
+#include <wchar.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -218,6 +229,7 @@ WEXAPI int WEXCALL SetSilentMode(int on);
  * the local time, "YYYY-MM-DD HH:MM:SS.mmm ". 1 when a log is open afterwards
  * (1 for null and ""); 0 when path cannot be opened: no log is open then. */
 WEXAPI int WEXCALL SetLogFile(const char *path);
+WEXAPI int WEXCALL SetLogFileW(const wchar_t *path);
 
 /* The longest that the stop wait of StopService (also within InstallService,
  * UnInstallService and StopServer), the start wait of BeginService, and a

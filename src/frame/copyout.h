@@ -18,4 +18,14 @@ inline void CopyOut(std::string_view text, char* out, std::size_t capacity) {
     out[length] = '\0';
 }
 
+// The same for UTF-16 units, never ending in the first half of a pair whose
+// second half was cut.
+inline void CopyOut(std::u16string_view text, char16_t* out, std::size_t capacity) {
+    if (capacity == 0) return;
+    std::size_t length = text.size() < capacity ? text.size() : capacity - 1;
+    if (length > 0 && length < text.size() && text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF) --length;
+    if (length > 0) std::memcpy(out, text.data(), length * sizeof(char16_t));
+    out[length] = u'\0';
+}
+
 }  // namespace wex

@@ -8,13 +8,16 @@
 #include <cstring>
 #include <string>
 
+#include "frame/encoding.h"
 #include "frame/logtext.h"
 #include "frame/unattended.h"
 
 namespace wex {
 namespace {
 
-char g_messageBuffer[kMessageBufferSize];
+// Room for 159 characters of a W export's text as WTF-8 (up to three bytes
+// each) and the zero; an A export's text takes at most 159 bytes of it.
+char g_messageBuffer[3 * (kMessageBufferSize - 1) + 1];
 
 // wvsprintfA never writes more than 1024 bytes, whatever it is given.
 constexpr int kWsprintfLimit = 1024;
@@ -50,7 +53,7 @@ void ShowBox(const char* text, const char* caption) {
         return;
     }
     LogBox(caption, text, " (shown)");
-    MessageBoxA(nullptr, text, caption, MB_OK);
+    MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), MB_OK);
 }
 
 void DebugBox(const char* text) {
@@ -97,7 +100,9 @@ void SetMessageText(const char* format, ...) {
     wvsprintfA(formatted, format, args);
     va_end(args);
     formatted[kWsprintfLimit] = '\0';
-    lstrcpynA(g_messageBuffer, formatted, static_cast<int>(kMessageBufferSize));
+    const std::string_view kept = CallPrefix(formatted, kMessageBufferSize - 1);
+    std::memcpy(g_messageBuffer, kept.data(), kept.size());
+    g_messageBuffer[kept.size()] = '\0';
 }
 
 void ShowMessageBuffer(const char* caption) { ShowBox(g_messageBuffer, caption); }

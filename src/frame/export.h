@@ -7,11 +7,51 @@
 #include <string_view>
 
 #include "frame/copyout.h"
+#include "frame/encoding.h"
 #include "frame/logtext.h"
 #include "frame/unattended.h"
+#include "frame/utf.h"
 #include "wexlib.h"
 
 namespace wex {
+
+// The encoding of an export's texts by its character type: char for an A
+// export, wchar_t for its W twin.
+template <class Char>
+constexpr CallEncoding kEncodingOf = sizeof(Char) == 1 ? CallEncoding::Ansi : CallEncoding::Wtf8;
+
+// A text argument in the call's encoding (frame/encoding.h): an A export's
+// pointer as it came, a W export's UTF-16 converted once. Null stays null;
+// a text that cannot be converted for want of memory reads as null too, so
+// that the export gives its failure result.
+class InText {
+public:
+    InText(const char* text) noexcept : text_(text) {}
+    InText(const wchar_t* text) noexcept {
+        if (!text) return;
+        try {
+            storage_ = FromWide(text);
+            text_ = storage_.c_str();
+        } catch (...) {
+        }
+    }
+    InText(const InText&) = delete;
+    InText& operator=(const InText&) = delete;
+
+    operator const char*() const noexcept { return text_; }
+
+private:
+    std::string storage_;
+    const char* text_ = nullptr;
+};
+
+// A W export's output: the call's text as UTF-16, at most capacity - 1 units
+// and the zero.
+inline void CopyOut(std::string_view text, wchar_t* out, std::size_t capacity) {
+    std::optional<std::u16string> wide = utf::Wtf8ToUtf16(text);
+    if (!wide) wide = utf::Utf8ToUtf16Lossy(text);
+    CopyOut(*wide, reinterpret_cast<char16_t*>(out), capacity);
+}
 
 // No C++ exception may cross the library boundary: an export that runs out
 // of memory fails with its failure result instead.
@@ -28,9 +68,13 @@ int ExportBoundary(int failure, Work&& work) noexcept {
 // its arguments as they came in, its result and what its output buffers
 // received. Described only while a log is open; running out of memory for
 // the description drops it, never the call.
+//
+// It also sets the call's encoding for as long as the call runs: a W export
+// names its encoding.
 class ExportCall {
 public:
-    explicit ExportCall(std::string_view name) noexcept {
+    explicit ExportCall(std::string_view name, CallEncoding encoding = CallEncoding::Ansi) noexcept
+        : encoding_(encoding) {
         if (!LogOpen()) return;
         try {
             text_.emplace(name);
@@ -78,6 +122,7 @@ private:
         return *this;
     }
 
+    CallEncodingScope encoding_;
     std::optional<CallText> text_;
 };
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "frame/encoding.h"
 #include "frame/winhandles.h"
 
 namespace wex {
@@ -23,9 +24,9 @@ int FromDecimal(const char* text) {
     return end != text && value > 0 ? static_cast<int>(value < 0x7FFFFFFF ? value : 0x7FFFFFFF) : 0;
 }
 
-UniqueFileHandle OpenForAppend(const char* path) {
+UniqueFileHandle OpenForAppend(const std::wstring& path) {
     // Others may read it, and write to it too: two installers may share one.
-    return UniqueFileHandle(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    return UniqueFileHandle(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -35,7 +36,8 @@ Settings& Current() {
     static Settings settings = [] {
         Settings s;
         s.silent = std::getenv("WEXLIB_SILENT") != nullptr;
-        if (const char* path = std::getenv("WEXLIB_LOG")) {
+        // The wide environment: the log may live in a folder of any name.
+        if (const wchar_t* path = _wgetenv(L"WEXLIB_LOG")) {
             if (*path) s.log = OpenForAppend(path);
         }
         if (const char* limit = std::getenv("WEXLIB_WAIT_LIMIT")) s.waitLimitMs = FromDecimal(limit);
@@ -56,7 +58,7 @@ bool SetSilent(bool on) {
 
 bool LogOpen() { return static_cast<bool>(Current().log); }
 
-bool OpenLog(const char* path) {
+bool OpenLog(const std::wstring& path) {
     UniqueFileHandle log = OpenForAppend(path);
     if (!log) return false;
     Current().log = std::move(log);
@@ -73,8 +75,9 @@ void LogEvent(std::string_view text) {
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth, now.wDay,
                   now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    // The log is UTF-8 whichever export wrote the line.
     std::string line = stamp;
-    line.append(text);
+    line.append(ToUtf8(text));
     line += "\r\n";
     // One write per line: what was logged before a crash stays. Its result
     // is not looked at on purpose (a full disk must not change a result).

@@ -2,11 +2,13 @@
 // log and the wait limit. Each starts from the environment the library was
 // loaded with, read the way MY_DBGPRINT is read (the C runtime's copy, names
 // in any letter case): WEXLIB_SILENT present turns silent mode on,
-// WEXLIB_LOG names a log file to append to, WEXLIB_WAIT_LIMIT gives a limit
-// in decimal milliseconds. The exports SetSilentMode, SetLogFile and
-// SetWaitLimit change them later.
+// WEXLIB_LOG names a log file to append to (read from the C runtime's wide
+// copy, so that the log's folder may have a name in any language),
+// WEXLIB_WAIT_LIMIT gives a limit in decimal milliseconds. The exports
+// SetSilentMode, SetLogFile and SetWaitLimit change them later.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace wex {
@@ -21,10 +23,11 @@ bool SetSilent(bool on);
 bool LogOpen();
 // Opens path for appending (created when missing) in place of any open log.
 // False when it cannot be opened; an open log then stays open.
-bool OpenLog(const char* path);
+bool OpenLog(const std::wstring& path);
 void CloseLog();
 // Writes one event as one line: the local time ("YYYY-MM-DD HH:MM:SS.mmm"),
-// a space, the text. The caller escapes what the text quotes. Nothing
+// a space, the text (in the call's encoding; the log holds it as UTF-8). The
+// caller escapes what the text quotes. Nothing
 // happens without a log, and a line that cannot be written is let go: the
 // log never changes a result.
 void LogEvent(std::string_view text);

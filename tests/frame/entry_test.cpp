@@ -34,6 +34,21 @@ std::string EnvironmentBlock(const std::vector<std::string>& extra) {
     return block;
 }
 
+// The same as a UTF-16 block, for variables whose values are in any language.
+std::wstring WideEnvironmentBlock(const std::vector<std::wstring>& extra) {
+    std::wstring block;
+    wchar_t* env = GetEnvironmentStringsW();
+    for (const wchar_t* p = env; *p; p += lstrlenW(p) + 1) {
+        const std::string name = wextest::Utf8(p);
+        if (NameIs(name.c_str(), "MY_DBGPRINT=") || NameIs(name.c_str(), "WEXLIB_")) continue;
+        block.append(p).push_back(L'\0');
+    }
+    FreeEnvironmentStringsW(env);
+    for (const std::wstring& variable : extra) block.append(variable).push_back(L'\0');
+    block.push_back(L'\0');
+    return block;
+}
+
 // Runs the probe and returns what it printed; it must have loaded the DLL.
 std::string RunProbe(const std::vector<std::string>& extraEnv, const char* argument = "") {
     std::string env = EnvironmentBlock(extraEnv);
@@ -97,6 +112,32 @@ TEST(EntryRoutine, SilentAndLoggedFromTheStartingEnvironment) {
         }
         EXPECT_EQ(logged, row.logged);
     }
+}
+
+// WEXLIB_LOG is read from the wide environment: the log may live in a
+// folder of any name, and it is UTF-8.
+TEST(EntryRoutine, LogNamedInAnyLanguageFromTheStartingEnvironment) {
+    wextest::ScratchDir scratch;
+    const std::wstring folder = wextest::Wide(scratch.Root()) + L"\\\u0416\u0443\u0440\u043d\u0430\u043b \u65e5\u8a8c";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring log = folder + L"\\install.log";
+    const std::wstring env = WideEnvironmentBlock({L"MY_DBGPRINT=1", L"WEXLIB_SILENT=1", L"WEXLIB_LOG=" + log});
+    const wextest::ProgramRun run =
+        wextest::RunProgram("\"" + wextest::BesideTest("loadprobe.exe") + "\"", env.c_str());
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_EQ(run.output, "[Debug] DLL_PROCESS_ATTACH\r\n[Debug] DLL_PROCESS_DETACH\r\n");
+    const std::string text = wextest::ReadBytes(log);
+    ASSERT_NE(text, "<missing>");
+    const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (.*))");
+    std::vector<std::string> logged;
+    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        std::smatch m;
+        const std::string line = text.substr(at, end - at);
+        ASSERT_TRUE(std::regex_match(line, m, stamped)) << line;
+        logged.push_back(m[1]);
+    }
+    EXPECT_EQ(logged, (std::vector<std::string>{"box [Debug] DLL_PROCESS_ATTACH (suppressed)",
+                                                "box [Debug] DLL_PROCESS_DETACH (suppressed)"}));
 }
 
 TEST(EntryRoutine, WaitLimitFromTheStartingEnvironment) {

@@ -77,6 +77,8 @@ const std::map<std::string, int> kExportTable = {
     {"RegRemovePayComponent", 25}, {"ComputeMerchID", 26}, {"AppendFile", 27},     {"SendMsg", 28},
     {"URLEncode", 34},      {"SetSilentMode", 35},   {"SetLogFile", 36},           {"SetWaitLimit", 37},
     {"SendMsgSecure", 38},
+    // The wide twins, at their exports' ordinals plus 100.
+    {"SetLogFileW", 136},
 };
 
 TEST_P(ShippedDll, ExportsPlainNamesAtTheirOrdinals) {

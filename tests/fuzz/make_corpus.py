@@ -168,8 +168,17 @@ LOGTEXT = {
     "control_bytes": fields(0, b"\x01\x1a\x1f\x7f\xe9\0tail"),
 }
 
+# ---- utf: control (bits 0-5 prefix units, bit 6 also as UTF-16), bytes ------
+UTF = {
+    "cyrillic_japanese_pair": bytes([3]) + "Магазин 店舗 💳".encode("utf-8"),
+    "lone_surrogates_wtf8": bytes([2]) + b"a\xed\xa0\xbdb\xed\xb2\xb3",
+    "invalid_and_overlong": bytes([5]) + b"Z\xfcrich \xc0\xaf \xe0\x80\xaf \xf4\x90\x80\x80 \xe5\xba",
+    "overlong_alone": bytes([1]) + b"\xe0\x80\xaf",
+    "utf16_with_lone_surrogate": bytes([64 | 4]) + "a\ud83d\udcb3\udcb3b".encode("utf-16-le", "surrogatepass"),
+}
+
 TARGETS = {"itemfile": ITEMFILE, "keytext": KEYTEXT, "formpost": FORMPOST, "pattern": PATTERN,
-           "perfdata": PERFDATA, "multisz": MULTISZ, "logtext": LOGTEXT}
+           "perfdata": PERFDATA, "multisz": MULTISZ, "logtext": LOGTEXT, "utf": UTF}
 
 
 def main():
