@@ -29,7 +29,13 @@
  * log file records every export call, box, output line and service poll; a
  * wait limit bounds the service and network waits. WEXLIB_SILENT (present),
  * WEXLIB_LOG (a path) and WEXLIB_WAIT_LIMIT (milliseconds) in the environment
- * at load time set them; the last three exports below change them.
+ * at load time set them; the exports below change them. The log never holds
+ * the value of an item whose name holds PASSWORD, PASSWD, PWD, SECRET, TOKEN,
+ * PRIVATE, CREDENTIAL or KEY (any letter case) or matches a pattern of
+ * WEXLIB_LOG_HIDE (";"-separated, "*" and "?" wildcards): its call line
+ * shows "<hidden, N bytes>", and the value, MakeKeys' seed, the generated key
+ * blocks and every text given to HideInLog are masked as "***" wherever they
+ * turn up later.
  */
 #ifndef WEXLIB_H
 #define WEXLIB_H
@@ -229,6 +235,12 @@ WEXAPI int WEXCALL SetLogFileW(const wchar_t *path);
  * default) means no limit, negative values count as 0. Returns the previous
  * limit. */
 WEXAPI int WEXCALL SetWaitLimit(int milliseconds);
+
+/* From now on the log masks text, and its URLEncode form, wherever it occurs
+ * in a logged text: each occurrence reads "***". Changes the log only. 1; 0
+ * for null or the empty text. */
+WEXAPI int WEXCALL HideInLog(const char *text);
+WEXAPI int WEXCALL HideInLogW(const wchar_t *text);
 
 /* ---- Dialog templates and version block (resources, no exports) -------- */
 
