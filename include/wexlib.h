@@ -222,10 +222,13 @@ WEXAPI int WEXCALL StopServer(const char *task_pattern, const char *service_name
 /* Silent mode on (any nonzero on) or off. Returns the previous mode, 0 or 1. */
 WEXAPI int WEXCALL SetSilentMode(int on);
 
-/* Appends the installer log to path (created when missing) from now on, in
- * place of any open log; null or "" closes the log. Each line begins with
- * the local time, "YYYY-MM-DD HH:MM:SS.mmm ". 1 when a log is open afterwards
- * (1 for null and ""); 0 when path cannot be opened: no log is open then. */
+/* Appends the installer log to path (created when missing, then readable and
+ * writable by its creator, the Administrators and SYSTEM only) from now on,
+ * in place of any open log; null or "" closes the log. Each line begins with
+ * the local time, "YYYY-MM-DD HH:MM:SS.mmm ". 1 when a log was opened (1 for
+ * null and ""); 0 when path cannot be opened: no log is open then. A log
+ * that cannot be opened or written says so once on standard error and is
+ * closed; no result depends on it. */
 WEXAPI int WEXCALL SetLogFile(const char *path);
 WEXAPI int WEXCALL SetLogFileW(const wchar_t *path);
 
