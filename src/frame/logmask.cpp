@@ -43,7 +43,8 @@ std::string_view TrimmedOf(std::string_view text, std::string_view blanks) {
 
 // Item names that hold one of these, in any letter case, are hidden: a few
 // values too many (a public key) rather than one too few.
-constexpr std::string_view kHiddenWords[] = {"PASSWORD", "PASSWD", "PWD", "SECRET", "TOKEN", "PRIVATE", "CREDENTIAL", "KEY"};
+constexpr std::string_view kHiddenWords[] = {"PASSWORD", "PASSWD",  "PWD",        "SECRET",
+                                             "TOKEN",    "PRIVATE", "CREDENTIAL", "KEY"};
 
 // Splits text at each "\n" (the line ends stay with their lines).
 std::vector<std::string_view> LinesOf(std::string_view text) {
@@ -142,8 +143,8 @@ std::string FormEncoded(std::string_view bytes, FormStyle style) {
     encoded.reserve(bytes.size());
     for (char c : bytes) {
         const unsigned char byte = static_cast<unsigned char>(c);
-        const bool kept = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
-                          byte == '*' || byte == '-' || byte == '.' || byte == '_';
+        const bool kept = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                          (byte >= '0' && byte <= '9') || byte == '*' || byte == '-' || byte == '.' || byte == '_';
         if (kept) {
             encoded += c;
         } else if (byte == ' ' && style == FormStyle::Library) {
@@ -158,7 +159,8 @@ std::string FormEncoded(std::string_view bytes, FormStyle style) {
 }
 
 void MaskedTexts::AddForms(std::string_view text, std::string_view bytes) {
-    for (std::string form : {std::string(text), FormEncoded(bytes, FormStyle::Library), FormEncoded(bytes, FormStyle::Other)}) {
+    for (std::string form :
+         {std::string(text), FormEncoded(bytes, FormStyle::Library), FormEncoded(bytes, FormStyle::Other)}) {
         if (form.empty()) continue;
         escaped_.insert(LogEscape(form));
         plain_.insert(std::move(form));
@@ -189,8 +191,9 @@ void MaskedTexts::AddBlock(std::string_view block, std::string_view otherBytes) 
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos) continue;
         const std::size_t otherEquals = other.find('=');
-        Add(TrimmedOf(line.substr(0, equals), " \r\n"),
-            otherEquals == std::string_view::npos ? std::string_view() : TrimmedOf(other.substr(0, otherEquals), " \r\n"));
+        const std::string_view otherName =
+            otherEquals == std::string_view::npos ? std::string_view() : TrimmedOf(other.substr(0, otherEquals), " \r\n");
+        Add(TrimmedOf(line.substr(0, equals), " \r\n"), otherName);
     }
 }
 

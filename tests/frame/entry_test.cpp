@@ -165,7 +165,8 @@ TEST(EntryRoutine, ALogThatCannotBeOpenedChangesNoResult) {
     EXPECT_GT(end, said.size()) << "a reason in words";
     EXPECT_EQ(failing.output.substr(end + 2), without.output);
     EXPECT_FALSE(wextest::FileExists(scratch.Path("no such folder"))) << "the folder is not made";
-    EXPECT_EQ(wextest::LogEvents(wextest::Wide(working)).size(), 8u) << "one line per call, and the missing file's standard error line";
+    EXPECT_EQ(wextest::LogEvents(wextest::Wide(working)).size(), 8u)
+        << "one line per call, and the missing file's standard error line";
 }
 
 // Which item values the log hides: names holding a default word in any

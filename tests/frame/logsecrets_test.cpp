@@ -110,7 +110,8 @@ Outcome ProvisioningRound(const std::string& dir, const std::string& log) {
     const std::string items = dir + "\\merchant.ini";
     const std::string keyFile = dir + "\\shop.key";
     WriteBytes(items, "MERCHANT_ID = shop-58\r\nDB_HOST = db1\r\n");
-    WriteBytes(keyFile, "$MerchantPUK\n" + kPublic + "\nEOF\n$MerchantPRK\n" + kPrivate + "\n" + kPrivatePadded + "\nEOF\n");
+    WriteBytes(keyFile,
+               "$MerchantPUK\n" + kPublic + "\nEOF\n$MerchantPRK\n" + kPrivate + "\n" + kPrivatePadded + "\nEOF\n");
     DeleteFileA((dir + "\\reginfo.txt").c_str());
     wextest::LoopbackServer server("HTTP/1.0 200 OK\r\nX-Echo: " + kEchoed + "\r\n");
     const std::string body = "merchant=shop-58&pw=" + kPassword;
@@ -367,7 +368,8 @@ TEST(LogSafety, ASwitchOfLogsNeverMeetsALineOfAnotherThread) {
 // fails on its first write ("disk full"), as a log on a vanished share does.
 TEST(LogSafety, ALogThatCannotBeWrittenIsSaidOnceAndGivenUp) {
     const char kFull[] = "Z:\\dev\\full";
-    HANDLE full = CreateFileA(kFull, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE full =
+        CreateFileA(kFull, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (full == INVALID_HANDLE_VALUE) GTEST_SKIP() << "no /dev/full as " << kFull << ": " << GetLastError();
     CloseHandle(full);
     wextest::ScratchDir scratch;
