@@ -208,4 +208,38 @@ bool MaskedTexts::Holds(std::string_view text) const {
     return false;
 }
 
+std::string_view HiddenItemScanner::NameOf(std::string_view line) {
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return std::string_view();
+    std::string_view name = line.substr(0, equals);
+    while (!name.empty() && (name.front() == '\n' || name.front() == '\r' || name.front() == ' ')) name.remove_prefix(1);
+    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    // Empty, but not null: the line has a "=".
+    return name.empty() ? line.substr(equals, 0) : name;
+}
+
+std::string_view HiddenItemScanner::ValueOf(std::string_view line) {
+    std::string_view value = line.substr(line.find('=') + 1);
+    while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+    if (!value.empty() && value.back() == '\n') value.remove_suffix(1);
+    return value;
+}
+
+void HiddenItemScanner::BlockLine(std::string_view line, std::vector<Found>& found) {
+    const std::size_t first = line.find_first_not_of(' ');
+    if (first != std::string_view::npos && line[first] == '}') {
+        block_ += '}';
+        End(found);
+        return;
+    }
+    block_.append(line);
+}
+
+void HiddenItemScanner::End(std::vector<Found>& found) {
+    if (!inBlock_) return;
+    inBlock_ = false;
+    found.push_back({std::move(block_), true});
+    block_.clear();
+}
+
 }  // namespace wex

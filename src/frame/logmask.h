@@ -78,4 +78,45 @@ private:
     std::set<std::string> escaped_;
 };
 
+// Follows the lines of an item file that pass through the library unseen
+// (appended from one file to another) and finds the values that the log is to
+// mask: the value of each line whose item name, as an item name listing
+// shows it (the text before its first "=", without the spaces around it),
+// is hidden, and the key block that follows such a name when its value opens
+// a brace block. Lines come as the library reads them, in pieces, each piece
+// a line of its own.
+class HiddenItemScanner {
+public:
+    struct Found {
+        std::string text;
+        bool block = false;  // a key block: "{\n", its lines, "}"
+    };
+
+    // hides(name): whether the log hides the values of the item called name.
+    template <class Hides>
+    void Line(std::string_view line, Hides&& hides, std::vector<Found>& found) {
+        if (inBlock_) return BlockLine(line, found);
+        const std::string_view name = NameOf(line);
+        if (name.data() == nullptr || !hides(name)) return;
+        const std::string_view value = ValueOf(line);
+        if (value == "{") {
+            inBlock_ = true;
+            block_ = "{\n";
+        } else if (!value.empty()) {
+            found.push_back({std::string(value), false});
+        }
+    }
+    // The end of the lines: a block that never closed counts as it stands.
+    void End(std::vector<Found>& found);
+
+private:
+    // The name of an item line, or a null view for a line without "=".
+    static std::string_view NameOf(std::string_view line);
+    static std::string_view ValueOf(std::string_view line);
+    void BlockLine(std::string_view line, std::vector<Found>& found);
+
+    bool inBlock_ = false;
+    std::string block_;
+};
+
 }  // namespace wex

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <vector>
 
 #include "frame/encoding.h"
 #include "frame/logmask.h"
@@ -72,9 +73,17 @@ void Remember(Add add) noexcept {
     }
 }
 
+void MaskFound(const HiddenItemScanner::Found& found) {
+    if (found.block) {
+        MaskKeyBlockInLog(found.text);
+    } else {
+        MaskInLog(found.text);
+    }
+}
+
 }  // namespace
 
-bool LogHidesItem(const char* name) {
+bool LogHidesItem(std::string_view name) {
     try {
         return Names().Hides(UpperCase(ToUtf8(name)));
     } catch (...) {
@@ -101,6 +110,26 @@ void MaskKeyBlockInLog(std::string_view block) {
         const ExclusiveMasks masks;
         masks.Get().AddBlock(utf8, ansi);
     });
+}
+
+HiddenItemsPassing::~HiddenItemsPassing() {
+    try {
+        std::vector<HiddenItemScanner::Found> found;
+        scanner_.End(found);
+        for (const HiddenItemScanner::Found& text : found) MaskFound(text);
+    } catch (...) {
+        AbandonLog(ERROR_NOT_ENOUGH_MEMORY);
+    }
+}
+
+void HiddenItemsPassing::Line(std::string_view line) noexcept {
+    try {
+        std::vector<HiddenItemScanner::Found> found;
+        scanner_.Line(line, [](std::string_view name) { return LogHidesItem(name); }, found);
+        for (const HiddenItemScanner::Found& text : found) MaskFound(text);
+    } catch (...) {
+        AbandonLog(ERROR_NOT_ENOUGH_MEMORY);
+    }
 }
 
 bool HoldsMaskedText(std::string_view text) {

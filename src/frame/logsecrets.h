@@ -14,12 +14,14 @@
 #include <string>
 #include <string_view>
 
+#include "frame/logmask.h"
+
 namespace wex {
 
 // True when the log hides the values of the item called name: a default
 // hidden name, or one that matches a pattern of WEXLIB_LOG_HIDE (read from
 // the C runtime's wide environment on first use). Letter case is ignored.
-bool LogHidesItem(const char* name);
+bool LogHidesItem(std::string_view name);
 
 // From now on the log masks text, and its form encodings, in every line.
 void MaskInLog(std::string_view text);
@@ -28,6 +30,23 @@ void MaskInLog(std::string_view text);
 void MaskItemValueInLog(std::string_view value);
 // A key block: as a whole and each of its key lines.
 void MaskKeyBlockInLog(std::string_view block);
+
+// The lines of an item file that pass through the library without a log
+// line of their own (appended to another file): the values of their hidden
+// items, and the key blocks of hidden names, are masked from then on.
+class HiddenItemsPassing {
+public:
+    HiddenItemsPassing() = default;
+    ~HiddenItemsPassing();
+    HiddenItemsPassing(const HiddenItemsPassing&) = delete;
+    HiddenItemsPassing& operator=(const HiddenItemsPassing&) = delete;
+
+    // One line (or piece of a line) as it was read.
+    void Line(std::string_view line) noexcept;
+
+private:
+    HiddenItemScanner scanner_;
+};
 
 // True when text holds a text that the log masks.
 bool HoldsMaskedText(std::string_view text);

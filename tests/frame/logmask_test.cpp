@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "frame/logmask.h"
 #include "frame/logtext.h"
@@ -144,6 +145,35 @@ TEST(MaskedTexts, AKeyBlockIsMaskedWholeAndLineByLine) {
     EXPECT_EQ(masks.Mask("S0NBUUVB==&"), "***&");
     EXPECT_EQ(masks.Mask("MERCHANT_ID&S0NBUUVB&"), "MERCHANT_ID&***&") << "what a name listing shows of the line";
     EXPECT_EQ(masks.Mask("{ } a}b{"), "{ } a}b{") << "the frame's braces are no key text";
+}
+
+TEST(HiddenItemScanner, FindsTheValuesAndKeyBlocksOfHiddenNames) {
+    const HiddenNames names;
+    const auto hides = [&](std::string_view name) { return names.Hides(name); };
+    struct Row {
+        const char* what;
+        std::vector<std::string> lines;
+        std::vector<std::string> values;  // a key block as "block:" and its text
+    } rows[] = {
+        {"a hidden item, a visible one", {"DB_PASSWORD =  hunter2 \n", "PORT = 8443\n"}, {"hunter2 "}},
+        {"the name as a listing shows it", {"  \r api_token  =x=y\n", "no separator\n", "OLD_PWD=1"}, {"x=y", "1"}},
+        {"an empty value is nothing", {"SECRET =\n", "SECRET = \n"}, {}},
+        {"a key block", {"MERCHANT_PRIVATE_KEY ={\n", "TUlJQkNn\n", "S0NB=\n", "  }\n", "PORT = 1\n"},
+         {"block:{\nTUlJQkNn\nS0NB=\n}"}},
+        {"a block of a visible name is no key", {"NOTES = {\n", "DB_PASSWORD = in a block\n", "}\n"},
+         {"in a block"}},
+        {"a block that never closes", {"KEY={\n", "TUlJ\n"}, {"block:{\nTUlJ\n"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        wex::HiddenItemScanner scanner;
+        std::vector<wex::HiddenItemScanner::Found> found;
+        for (const std::string& line : row.lines) scanner.Line(line, hides, found);
+        scanner.End(found);
+        std::vector<std::string> values;
+        for (const auto& f : found) values.push_back(f.block ? "block:" + f.text : f.text);
+        EXPECT_EQ(values, row.values);
+    }
 }
 
 TEST(HiddenValueText, ShowsTheLength) {

@@ -236,6 +236,35 @@ TEST(LogSecrets, AProvisioningRoundKeepsEverySecretAndChangesNothingElse) {
     EXPECT_EQ(events, expected);
 }
 
+// Items appended from another file pass through without a line of their own:
+// their hidden values and key blocks are masked from then on all the same.
+TEST(LogSecrets, AppendedItemsAreMaskedFromThenOn) {
+    wextest::ScratchDir scratch;
+    const std::string log = scratch.Path("install.log");
+    const std::string source = scratch.Path("defaults.ini");
+    const std::string target = scratch.Path("merchant.ini");
+    WriteBytes(source, "API_TOKEN = tok-appended-51\r\nMERCHANT_PRIVATE_KEY ={\r\nQXBwZW5kZWRLZXlMaW5l\r\n}\r\n"
+                       "PORT = 1\r\n");
+    WriteBytes(target, "MERCHANT_ID = shop-58\r\n");
+    char out[128];
+    ASSERT_EQ(SetLogFile(log.c_str()), 1);
+    EXPECT_EQ(AppendFile(source.c_str(), target.c_str()), 1);
+    EXPECT_EQ(Substitute(target.c_str(), "tok-appended-51", "tok-new-52"), 1);
+    EXPECT_EQ(URLEncode("k=QXBwZW5kZWRLZXlMaW5l p=1", out), 0);
+    EXPECT_EQ(SetLogFile(nullptr), 1);
+
+    EXPECT_EQ(ReadBytes(target), "MERCHANT_ID = shop-58\r\nAPI_TOKEN = tok-new-52\r\nMERCHANT_PRIVATE_KEY ={\r\n"
+                                 "QXBwZW5kZWRLZXlMaW5l\r\n}\r\nPORT = 1\r\n");
+    EXPECT_EQ(wextest::LogEvents(wextest::Wide(log)),
+              (Lines{
+                  "SetLogFile(\"" + log + "\") -> 1",
+                  "AppendFile(\"" + source + "\", \"" + target + "\") -> 1",
+                  "Substitute(\"" + target + "\", \"***\", \"***\") -> 1",
+                  "URLEncode(\"k=*** p=1\", buf) -> 0 \"k%3d***+p%3d1\"",
+                  "SetLogFile(null) -> 1",
+              }));
+}
+
 // ---- A exports and W twins --------------------------------------------------
 
 // A secret is one text whichever export saw it: one handed to a W twin is
