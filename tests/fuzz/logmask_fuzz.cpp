@@ -3,7 +3,8 @@
 // name prefix, the hidden names against the words and patterns taken apart
 // here, the form encoding against URLEncode's, and masking against marking
 // every byte that an occurrence of a masked form covers. Whatever the texts,
-// no masked text without a "*" of its own survives masking.
+// no masked text without a "*" of its own survives masking, and the values
+// found in lines that pass through unseen come from their lines.
 //
 // Input: a control byte (bits 0-2: how many masked texts follow, bit 3: the
 // first one is a key block), then NUL-separated fields: a pattern list, a
@@ -151,5 +152,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // "***" stands for what it covers, so only texts without stars show
     // whether anything was masked.
     if (!starred) WEX_FUZZ_CHECK(masks.Holds(text) == (masked != text));
+
+    // The text's lines passing through unseen: each value found is a hidden
+    // item's value, taken from its own line.
+    const wex::HiddenNames names(patterns);
+    wex::HiddenItemScanner scanner;
+    std::vector<wex::HiddenItemScanner::Found> found;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        const std::string_view line = text.substr(at, next - at);
+        const std::size_t before = found.size();
+        scanner.Line(line, [&](std::string_view name) { return names.Hides(name); }, found);
+        for (std::size_t i = before; i < found.size(); ++i) {
+            if (!found[i].block) WEX_FUZZ_CHECK(wexfuzz::Contains(line, found[i].text) && !found[i].text.empty());
+        }
+        at = next;
+    }
+    scanner.End(found);
+    for (const auto& f : found) {
+        if (f.block) WEX_FUZZ_CHECK(f.text.rfind("{\n", 0) == 0);
+    }
     return 0;
 }
