@@ -29,7 +29,13 @@
  * log file records every export call, box, output line and service poll; a
  * wait limit bounds the service and network waits. WEXLIB_SILENT (present),
  * WEXLIB_LOG (a path) and WEXLIB_WAIT_LIMIT (milliseconds) in the environment
- * at load time set them; the last three exports below change them.
+ * at load time set them; the exports below change them. The log never holds
+ * the value of an item whose name holds PASSWORD, PASSWD, PWD, SECRET, TOKEN,
+ * PRIVATE, CREDENTIAL or KEY (any letter case) or matches a pattern of
+ * WEXLIB_LOG_HIDE (";"-separated, "*" and "?" wildcards): its call line
+ * shows "<hidden, N bytes>", and the value, MakeKeys' seed, the generated key
+ * blocks and every text given to HideInLog are masked as "***" wherever they
+ * turn up later.
  */
 #ifndef WEXLIB_H
 #define WEXLIB_H
@@ -224,10 +230,13 @@ WEXAPI int WEXCALL StopServer(const char *task_pattern, const char *service_name
 /* Silent mode on (any nonzero on) or off. Returns the previous mode, 0 or 1. */
 WEXAPI int WEXCALL SetSilentMode(int on);
 
-/* Appends the installer log to path (created when missing) from now on, in
- * place of any open log; null or "" closes the log. Each line begins with
- * the local time, "YYYY-MM-DD HH:MM:SS.mmm ". 1 when a log is open afterwards
- * (1 for null and ""); 0 when path cannot be opened: no log is open then. */
+/* Appends the installer log to path (created when missing, then readable and
+ * writable by its creator, the Administrators and SYSTEM only) from now on,
+ * in place of any open log; null or "" closes the log. Each line begins with
+ * the local time, "YYYY-MM-DD HH:MM:SS.mmm ". 1 when a log was opened (1 for
+ * null and ""); 0 when path cannot be opened: no log is open then. A log
+ * that cannot be opened or written says so once on standard error and is
+ * closed; no result depends on it. */
 WEXAPI int WEXCALL SetLogFile(const char *path);
 WEXAPI int WEXCALL SetLogFileW(const wchar_t *path);
 
@@ -238,6 +247,12 @@ WEXAPI int WEXCALL SetLogFileW(const wchar_t *path);
  * 0 (the default) means no limit, negative values count as 0. Returns the
  * previous limit. */
 WEXAPI int WEXCALL SetWaitLimit(int milliseconds);
+
+/* From now on the log masks text, and its URLEncode form, wherever it occurs
+ * in a logged text: each occurrence reads "***". Changes the log only. 1; 0
+ * for null or the empty text. */
+WEXAPI int WEXCALL HideInLog(const char *text);
+WEXAPI int WEXCALL HideInLogW(const wchar_t *text);
 
 /* ---- Dialog templates and version block (resources, no exports) -------- */
 

@@ -488,4 +488,10 @@
   !insertmacro _Wexlib_Call1 SetWaitLimit i `${wexlib_milliseconds}` ${wexlib_result}
 !macroend
 
+; HideInLog: from now on the installer log masks TEXT, and its URLEncode
+; form, as "***" wherever it occurs (the log only). 1; 0 for "".
+!macro Wexlib_HideInLog wexlib_text wexlib_result
+  !insertmacro _Wexlib_Call1 HideInLog m `${wexlib_text}` ${wexlib_result}
+!macroend
+
 !endif ; WEXLIB_NSH_INCLUDED

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "frame/encoding.h"
+#include "frame/logsecrets.h"
 #include "frame/logtext.h"
 #include "frame/unattended.h"
 
@@ -37,7 +38,7 @@ namespace {
 void LogBox(const char* caption, const char* text, const char* how) noexcept {
     if (!LogOpen()) return;
     try {
-        LogEvent("box [" + LogEscape(caption) + "] " + LogEscape(text) + how);
+        LogLine("box [" + LogEscape(LogForm(caption)) + "] " + LogEscape(LogForm(text)) + how);
     } catch (...) {
     }
 }
@@ -72,7 +73,12 @@ void WriteLine(std::FILE* stream, const char* channel, const char* format, va_li
     std::vsnprintf(&text[0], text.size(), format, args);
     text.resize(static_cast<std::size_t>(length));
     std::fwrite(text.data(), 1, text.size(), stream);
-    LogEvent(channel + LogLineText(text));
+    // The log never changes what an export does, not even for want of memory.
+    if (!LogOpen()) return;
+    try {
+        LogLine(channel + LogLineText(LogForm(text)));
+    } catch (...) {
+    }
 }
 
 }  // namespace

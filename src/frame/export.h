@@ -8,6 +8,7 @@
 
 #include "frame/copyout.h"
 #include "frame/encoding.h"
+#include "frame/logsecrets.h"
 #include "frame/logtext.h"
 #include "frame/unattended.h"
 #include "frame/utf.h"
@@ -66,8 +67,10 @@ int ExportBoundary(int failure, Work&& work) noexcept {
 
 // One export call as the installer log records it once the call returns:
 // its arguments as they came in, its result and what its output buffers
-// received. Described only while a log is open; running out of memory for
-// the description drops it, never the call.
+// received, every text as the log shows it (frame/logsecrets.h). Described
+// only while a log is open; running out of memory for the description drops
+// it, never the call. What the log is to mask from now on is noted whether
+// or not a log is open.
 //
 // It also sets the call's encoding for as long as the call runs: a W export
 // names its encoding.
@@ -82,11 +85,25 @@ public:
         }
     }
     ExportCall& Text(const char* text) noexcept {
-        return Describe([&](CallText& t) { t.Text(text); });
+        return Describe([&](CallText& t) { t.Text(text ? LogForm(text).c_str() : nullptr); });
     }
     // A text never written in clear: the log shows its length only.
     ExportCall& Secret(const char* text) noexcept {
         return Describe([&](CallText& t) { t.Secret(text); });
+    }
+    // The value given for the item called name: when the name is hidden, the
+    // log shows its length only and masks the value from now on.
+    ExportCall& ItemValue(const char* name, const char* value) noexcept {
+        const bool hidden = name && value && LogHidesItem(name);
+        if (hidden) MaskItemValueInLog(value);
+        if (!hidden) return Text(value);
+        return Describe([&](CallText& t) { t.Hidden(value); });
+    }
+    // A text to look for in the value of the item called name: part of a
+    // hidden value is hidden too.
+    ExportCall& ItemFilter(const char* name, const char* filter) noexcept {
+        if (name && filter && LogHidesItem(name)) return Describe([&](CallText& t) { t.Hidden(filter); });
+        return Text(filter);
     }
     ExportCall& Number(long long value) noexcept {
         return Describe([&](CallText& t) { t.Number(value); });
@@ -96,12 +113,19 @@ public:
     }
     // The text that an output buffer received.
     void Output(std::string_view text) noexcept {
-        Describe([&](CallText& t) { t.Output(text); });
+        Describe([&](CallText& t) { t.Output(LogForm(text)); });
+    }
+    // The value of the item called name that an output buffer received: when
+    // the name is hidden, shown as its length only and masked from now on.
+    void ItemOutput(const char* name, std::string_view value) noexcept {
+        if (!name || !LogHidesItem(name)) return Output(value);
+        MaskItemValueInLog(value);
+        Describe([&](CallText& t) { t.HiddenOutput(value); });
     }
 
     // Logs the call with its result and returns the result.
     int Return(int result) noexcept {
-        Describe([&](CallText& t) { LogEvent(t.Line(result)); });
+        Describe([&](CallText& t) { LogLine(t.Line(result)); });
         return result;
     }
     // Runs the work inside the boundary, then logs the call.

@@ -1,5 +1,6 @@
-// The exports of the unattended-install settings: silent mode, the log file
-// and the wait limit. Each logs its own call like every other export.
+// The exports of the unattended-install settings: silent mode, the log file,
+// the wait limit and the texts the log masks. Each logs its own call like
+// every other export.
 #include "frame/export.h"
 #include "frame/unattended.h"
 
@@ -42,6 +43,25 @@ int SetLogFileCall(const char* exportName, const Char* given) {
 extern "C" int WEXCALL SetLogFile(const char* path) { return SetLogFileCall("SetLogFile", path); }
 
 extern "C" int WEXCALL SetLogFileW(const wchar_t* path) { return SetLogFileCall("SetLogFileW", path); }
+
+namespace {
+
+template <class Char>
+int HideInLogCall(const char* exportName, const Char* given) {
+    ExportCall call(exportName, kEncodingOf<Char>);
+    const InText text(given);
+    const char* hidden = text;
+    if (!hidden || !*hidden) return call.Text(hidden).Return(0);
+    // Masked before its own line is written: that line shows "***" too.
+    MaskInLog(hidden);
+    return call.Text(hidden).Return(1);
+}
+
+}  // namespace
+
+extern "C" int WEXCALL HideInLog(const char* text) { return HideInLogCall("HideInLog", text); }
+
+extern "C" int WEXCALL HideInLogW(const wchar_t* text) { return HideInLogCall("HideInLogW", text); }
 
 extern "C" int WEXCALL SetWaitLimit(int ms) {
     ExportCall call("SetWaitLimit");

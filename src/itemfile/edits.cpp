@@ -1,4 +1,5 @@
 #include "frame/diagnostics.h"
+#include "frame/logsecrets.h"
 #include "itemfile/itemfile.h"
 #include "itemfile/itemline.h"
 #include "itemfile/rewrite.h"
@@ -71,7 +72,12 @@ int AppendFileTo(const char* sourcePath, const char* destinationPath) {
     FileSink sink(destination.Get());
     TextWriter out(sink);
     TextPieceReader pieces(in, kLineBufferSize - 1);
-    for (std::string_view piece; pieces.Next(piece);) out.Write(piece);
+    // The appended items pass through unseen: the log masks their hidden values.
+    HiddenItemsPassing hidden;
+    for (std::string_view piece; pieces.Next(piece);) {
+        out.Write(piece);
+        hidden.Line(piece);
+    }
     return out.Flush() && !pieces.Failed() ? 1 : 0;
 }
 

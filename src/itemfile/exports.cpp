@@ -25,7 +25,7 @@ constexpr std::size_t kUnbounded = std::numeric_limits<std::size_t>::max();
 
 extern "C" int WEXCALL FindFileItem(const char* path, const char* name, const char* filter) {
     ExportCall call("FindFileItem");
-    call.Text(path).Text(name).Text(filter);
+    call.Text(path).Text(name).ItemFilter(name, filter);
     if (!path || !name) return call.Return(0);
     return call.Run(0, [&] { return itemfile::FindItem(path, name, OrEmpty(filter)); });
 }
@@ -39,7 +39,7 @@ extern "C" int WEXCALL GetFileItem(const char* path, const char* name, char* val
         if (!found) return 0;
         if (value) {
             CopyOut(*found, value, kItemValueCapacity);
-            call.Output(value);
+            call.ItemOutput(name, value);
         }
         return 1;
     });
@@ -78,27 +78,29 @@ extern "C" int WEXCALL _GetUserName(const char* passwdPath, char* user) {
 
 extern "C" int WEXCALL SetFileItem(const char* path, const char* name, const char* value) {
     ExportCall call("SetFileItem");
-    call.Text(path).Text(name).Text(value);
+    call.Text(path).Text(name).ItemValue(name, value);
     if (!path || !name || !value) return call.Return(0);
     return call.Run(0, [&] { return itemfile::SetItem(path, name, value); });
 }
 
 extern "C" int WEXCALL AddFileItem(const char* path, const char* name, const char* value) {
     ExportCall call("AddFileItem");
-    call.Text(path).Text(name).Text(value);
+    call.Text(path).Text(name).ItemValue(name, value);
     if (!path || !name || !value) return call.Return(0);
     return call.Run(0, [&] { return itemfile::AddItem(path, name, value); });
 }
 
 extern "C" int WEXCALL DeleteFileItem(const char* path, const char* name, const char* filter) {
     ExportCall call("DeleteFileItem");
-    call.Text(path).Text(name).Text(filter);
+    call.Text(path).Text(name).ItemFilter(name, filter);
     if (!path || !name) return call.Return(0);
     return call.Run(0, [&] { return itemfile::DeleteItems(path, name, OrEmpty(filter)); });
 }
 
 extern "C" int WEXCALL Substitute(const char* path, const char* search, const char* replacement) {
     ExportCall call("Substitute");
+    // What replaces a masked text is the secret from now on.
+    if (search && replacement && HoldsMaskedText(search)) MaskInLog(replacement);
     call.Text(path).Text(search).Text(replacement);
     // An empty search text has no occurrences to replace: refused, file untouched.
     if (!path || !search || !*search || !replacement) return call.Return(0);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "frame/diagnostics.h"
+#include "frame/logsecrets.h"
 #include "itemfile/itemfile.h"
 #include "itemfile/itemline.h"
 #include "itemfile/rewrite.h"
@@ -99,11 +100,13 @@ Substitution SubstituteKeys(const char* keyFile, const char* itemFile) {
             done.publicKey.append(piece);
             break;
         case KeyBlockReader::Step::PublicDone:
+            MaskKeyBlockInLog(blocks.BlockText());
             WriteKeyItem(itemFile, "MERCHANT_PUBLIC_KEY", blocks.BlockText());
             if (!WriteRegInfo(blocks.BlockText(), itemFile)) ShowBox("Unable to create reginfo file.", "Info");
             ++completed;
             break;
         case KeyBlockReader::Step::PrivateDone:
+            MaskKeyBlockInLog(blocks.BlockText());
             WriteKeyItem(itemFile, "MERCHANT_PRIVATE_KEY", blocks.BlockText());
             ++completed;
             break;

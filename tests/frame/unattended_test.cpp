@@ -86,7 +86,8 @@ TEST_F(Unattended, EveryBoxGoesToStandardErrorAndTheLog) {
     const std::string items = scratch_.Path("merchant.ini");
     std::string forward = items;
     for (char& c : forward) c = c == '\\' ? '/' : c;
-    WriteBytes(keyFile, "$MerchantPUK\nA\nEOF\n$MerchantPRK\nP\nEOF\n");
+    // Key lines as long as real ones: the log masks them wherever they occur.
+    WriteBytes(keyFile, "$MerchantPUK\nTUlJQkNnS0NBUUVB\nEOF\n$MerchantPRK\nTUlJRXZRSUJBREFO\nEOF\n");
     WriteBytes(items, "MERCHANT_ID = 1\r\n");
     const std::string program = scratch_.Path("missing.exe");
     const std::string startFailed = "Error executing " + program + ", Last Error: 2";
@@ -108,7 +109,7 @@ TEST_F(Unattended, EveryBoxGoesToStandardErrorAndTheLog) {
          "SubstituteKeys(\"" + missing + "\", \"" + items + "\", buf) -> 0"},
         {"keys: no reginfo file", [&] { SubstituteKeys(keyFile.c_str(), forward.c_str(), buffer); },
          "[Info] Unable to create reginfo file.\n", {"box [Info] Unable to create reginfo file. (suppressed)"},
-         "SubstituteKeys(\"" + keyFile + "\", \"" + forward + "\", buf) -> 1 \"A\\n\""},
+         "SubstituteKeys(\"" + keyFile + "\", \"" + forward + "\", buf) -> 1 <hidden, 17 bytes>"},
         {"services: stop", [&] { StopService("WexNoSuchService"); },
          "[Inside StopService] OpenService failed -->WexNoSuchService<--: 1060\n",
          {"box [Inside StopService] OpenService failed -->WexNoSuchService<--: 1060 (suppressed)"},
@@ -214,7 +215,7 @@ TEST_F(Unattended, LogOfAProvisioningRound) {
         "ComputeMerchID(\"ABC\", buf) -> 0 \"ABC-03\"",
         "box [StartProcess] " + startFailed + " (suppressed)",
         "MakeKeys(\"" + root + "\", \"shop\", <24 bytes>) -> 0",
-        "SubstituteKeys(\"" + keyFile + "\", \"" + items + "\", buf) -> 1 \"AAA\\n\"",
+        "SubstituteKeys(\"" + keyFile + "\", \"" + items + "\", buf) -> 1 <hidden, 4 bytes>",
         "stderr: " + noFile,
         "SetFileItem(\"" + scratch_.Path("none.ini") + "\", \"A\", \"1\") -> 0",
         "box [SendMsg] HTTP/1.0 200 OK\\r\\n (suppressed)",

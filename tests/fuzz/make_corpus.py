@@ -168,6 +168,19 @@ LOGTEXT = {
     "control_bytes": fields(0, b"\x01\x1a\x1f\x7f\xe9\0tail"),
 }
 
+# ---- logmask: control (bits 0-2 masked texts, bit 3 the first is a key
+# block), patterns, name, masked texts, text ------------------------------------
+LOGMASK = {
+    "patterns_and_a_password": fields(2, " Db_* ; *_ADDR? ;;LICENSE", "db_host", "hunter2-very-secret", "tok \"9f\"\tx",
+                                      "pw=hunter2-very-secret&t=tok+%229f%22%09x say tok \"9f\"\tx"),
+    "backtracking_star": fields(1, "*a*b*c", "xxaxxbxxbxxc", "abc", "xabcabcx abc"),
+    "utf8_characters": fields(1, "?\u00e9*".encode("utf-8"), "\u00e9\u00e9t\u00e9".encode("utf-8"),
+                              "Schl\u00fcssel".encode("utf-8"), "Schl\u00fcssel Schl%c3%bcssel".encode("utf-8")),
+    "key_block": fields(8 | 2, "", "MERCHANT_PRIVATE_KEY", "{\nTUlJQkNn\r\nS0NBUUVB==\n}", "abc",
+                        "MERCHANT_ID&S0NBUUVB&TUlJQkNn abcabc"),
+    "overlapping_texts": fields(3, "?", "K", "abc", "cde", "e", "xabcdex"),
+}
+
 # ---- utf: control (bits 0-5 prefix units, bit 6 also as UTF-16), bytes ------
 UTF = {
     "cyrillic_japanese_pair": bytes([3]) + "Магазин 店舗 💳".encode("utf-8"),
@@ -178,11 +191,18 @@ UTF = {
 }
 
 TARGETS = {"itemfile": ITEMFILE, "keytext": KEYTEXT, "formpost": FORMPOST, "pattern": PATTERN,
-           "perfdata": PERFDATA, "multisz": MULTISZ, "logtext": LOGTEXT, "utf": UTF}
+           "perfdata": PERFDATA, "multisz": MULTISZ, "logtext": LOGTEXT, "logmask": LOGMASK, "utf": UTF}
 
 
-def main():
+def main(argv):
+    """Rewrites the seed folders of the targets named (all by default)."""
+    for name in argv:
+        if name not in TARGETS:
+            print("make_corpus.py: no target %s (%s)" % (name, " ".join(TARGETS)), file=sys.stderr)
+            return 2
     for target, seeds in TARGETS.items():
+        if argv and target not in argv:
+            continue
         folder = os.path.join(HERE, "corpus", target)
         os.makedirs(folder, exist_ok=True)
         for old in os.listdir(folder):
@@ -194,4 +214,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(sys.argv[1:]))
