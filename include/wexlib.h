@@ -83,7 +83,7 @@ WEXAPI int WEXCALL Substitute(const char *path, const char *search, const char *
 /* Appends the source file's text to the destination (created when missing). */
 WEXAPI int WEXCALL AppendFile(const char *source_path, const char *destination_path);
 
-/* ---- HTTP notification: a form post over a plain socket ----------------- */
+/* ---- HTTP notification: a form post over a plain socket or TLS --------- */
 
 /* Posts body (already form-encoded, sent unchanged) as an HTTP/1.0 POST to
  * path (at most 484 characters) on host (a dotted IPv4 address when it ends in
@@ -91,6 +91,14 @@ WEXAPI int WEXCALL AppendFile(const char *source_path, const char *destination_p
  * Every reply line is shown in a "SendMsg" box and written to standard output.
  * 1 when the first reply line holds " 200 "; else 0. Writes no caller buffer. */
 WEXAPI int WEXCALL SendMsg(const char *host, const char *port, const char *path, const char *body);
+
+/* SendMsg inside a TLS session (TLS 1.2 or newer, the host's name sent):
+ * the same request bytes, reply handling and texts, with "SendMsgSecure" as
+ * the box caption and line prefix. The server's certificate chain must end in
+ * a root of the machine's root store, be valid now and be for host; otherwise,
+ * and when no secure session comes about, 0 with one standard error line and
+ * no box, before any byte of the request is sent. */
+WEXAPI int WEXCALL SendMsgSecure(const char *host, const char *port, const char *path, const char *body);
 
 /* out receives text form-encoded: letters, digits and "*-._" kept, a space as
  * "+", every other byte as "%xx" (lowercase): at most 3 x strlen(text) + 1
@@ -224,10 +232,11 @@ WEXAPI int WEXCALL SetLogFile(const char *path);
 WEXAPI int WEXCALL SetLogFileW(const wchar_t *path);
 
 /* The longest that the stop wait of StopService (also within InstallService,
- * UnInstallService and StopServer), the start wait of BeginService, and each
- * connect, send and receive of SendMsg may take, in milliseconds; 0 (the
- * default) means no limit, negative values count as 0. Returns the previous
- * limit. */
+ * UnInstallService and StopServer), the start wait of BeginService, and a
+ * call of SendMsg or SendMsgSecure (its waits for the server: connecting, the
+ * handshake, sending and receiving, all together) may take, in milliseconds;
+ * 0 (the default) means no limit, negative values count as 0. Returns the
+ * previous limit. */
 WEXAPI int WEXCALL SetWaitLimit(int milliseconds);
 
 /* ---- Dialog templates and version block (resources, no exports) -------- */

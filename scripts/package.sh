@@ -53,7 +53,7 @@ check_dll() {  # check_dll DLL OBJDUMP
         return 1
     fi
     imports=$(sed -nE 's/^[[:space:]]*DLL Name: (.*)$/\1/p' <<<"$dump" | tr '[:upper:]' '[:lower:]' | sort -u)
-    if grep -vxE 'kernel32.dll|user32.dll|advapi32.dll|wsock32.dll|msvcrt.dll' <<<"$imports"; then
+    if grep -vxE 'kernel32.dll|user32.dll|advapi32.dll|wsock32.dll|secur32.dll|crypt32.dll|msvcrt.dll' <<<"$imports"; then
         echo "package: $1 imports more than system DLLs (above)" >&2
         return 1
     fi

@@ -12,7 +12,14 @@ extern "C" int WEXCALL SendMsg(const char* host, const char* port, const char* p
     ExportCall call("SendMsg");
     call.Text(host).Text(port).Text(path).Secret(body);
     if (!host || !port || !path || !body) return call.Return(0);
-    return call.Run(0, [&] { return http::PostForm(host, port, path, body); });
+    return call.Run(0, [&] { return http::PostForm("SendMsg", http::Transport::Plain, host, port, path, body); });
+}
+
+extern "C" int WEXCALL SendMsgSecure(const char* host, const char* port, const char* path, const char* body) {
+    ExportCall call("SendMsgSecure");
+    call.Text(host).Text(port).Text(path).Secret(body);
+    if (!host || !port || !path || !body) return call.Return(0);
+    return call.Run(0, [&] { return http::PostForm("SendMsgSecure", http::Transport::Tls, host, port, path, body); });
 }
 
 extern "C" int WEXCALL URLEncode(const char* text, char* out) {

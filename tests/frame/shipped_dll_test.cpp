@@ -76,6 +76,9 @@ const std::map<std::string, int> kExportTable = {
     {"StopServer", 21},     {"_GetUserName", 22},    {"GetFileItem", 23},          {"RegRemoveValue", 24},
     {"RegRemovePayComponent", 25}, {"ComputeMerchID", 26}, {"AppendFile", 27},     {"SendMsg", 28},
     {"URLEncode", 34},      {"SetSilentMode", 35},   {"SetLogFile", 36},           {"SetWaitLimit", 37},
+    {"SendMsgSecure", 38},
+    // The wide twins, at their exports' ordinals plus 100.
+    {"SetLogFileW", 136},
 };
 
 TEST_P(ShippedDll, ExportsPlainNamesAtTheirOrdinals) {
@@ -84,7 +87,8 @@ TEST_P(ShippedDll, ExportsPlainNamesAtTheirOrdinals) {
 }
 
 TEST_P(ShippedDll, ImportsOnlySystemDlls) {
-    const std::set<std::string> allowed = {"kernel32.dll", "user32.dll", "advapi32.dll", "wsock32.dll", "msvcrt.dll"};
+    const std::set<std::string> allowed = {"kernel32.dll", "user32.dll", "advapi32.dll", "wsock32.dll",
+                                           "secur32.dll", "crypt32.dll", "msvcrt.dll"};
     std::string dump = Objdump(GetParam(), "-p");
     std::regex import(R"(DLL Name: (\S+))");
     int count = 0;

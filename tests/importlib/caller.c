@@ -25,5 +25,6 @@ int main(void) {
     check(SetWaitLimit(250) == 0 && SetWaitLimit(0) == 250, "SetWaitLimit(250) -> 0, SetWaitLimit(0) -> 250");
     check(SetSilentMode(1) == 0 && SetSilentMode(0) == 1, "SetSilentMode(1) -> 0, SetSilentMode(0) -> 1");
     check(GetFileItem("C:\\no\\such\\file.ini", "A", NULL) == 0, "GetFileItem on a missing file -> 0");
+    check(SendMsgSecure(NULL, "443", "/", "") == 0, "SendMsgSecure with a null host -> 0");
     return failures == 0 ? 0 : 1;
 }
