@@ -30,8 +30,8 @@ public:
     explicit CallPattern(const char* pattern) : wide_(CurrentCallEncoding() == CallEncoding::Wtf8) {
         if (wide_) {
             const std::wstring text = Widen(pattern);
-            units_ = PrepareWidePattern(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()),
-                                        UpperCaseByPlatform);
+            const std::u16string_view units(reinterpret_cast<const char16_t*>(text.data()), text.size());
+            units_ = PrepareWidePattern(units, UpperCaseByPlatform);
         } else {
             bytes_ = PreparePattern(pattern);
         }

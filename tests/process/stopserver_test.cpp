@@ -149,7 +149,8 @@ TEST(StopServerTwin, ProcessNamedInAnyLanguageAndTheNamesLimit) {
         EXPECT_EQ(StopServerW(Wide("МАГАЗИН店💳").c_str(), Wide(row.service).c_str()), row.result);
         if (row.result == 1) {
             EXPECT_EQ(server.ExitCode(5000), 1);
-            EXPECT_EQ(capture.Out(), "process #" + std::to_string(static_cast<int>(server.Id())) + " [магазин店💳.exe] killed\n");
+            const std::string id = std::to_string(static_cast<int>(server.Id()));
+            EXPECT_EQ(capture.Out(), "process #" + id + " [магазин店💳.exe] killed\n");
         } else {
             EXPECT_TRUE(server.Running()) << "refused: nothing touched";
             EXPECT_EQ(capture.Out(), "");

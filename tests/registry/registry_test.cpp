@@ -440,7 +440,8 @@ std::pair<DWORD, std::wstring> RawValue(const std::string& path, const std::stri
         return {0, L"(no key)"};
     std::wstring data(4096, L'\xCCCC');
     DWORD type = 0, size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    const LONG code = RegQueryValueExW(key, Wide(value).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size);
+    const LONG code =
+        RegQueryValueExW(key, Wide(value).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size);
     RegCloseKey(key);
     if (code != ERROR_SUCCESS) return {0, L"(missing)"};
     EXPECT_EQ(size % 2, 0u);
@@ -461,7 +462,8 @@ std::string Ansi(const std::string& utf8) {
 }
 
 int RemoveValueBy(const Caller& c, const std::string& path, const std::string& value) {
-    return c.wide ? RegRemoveValueW(Wide(path).c_str(), Wide(value).c_str()) : RegRemoveValue(path.c_str(), value.c_str());
+    return c.wide ? RegRemoveValueW(Wide(path).c_str(), Wide(value).c_str())
+                  : RegRemoveValue(path.c_str(), value.c_str());
 }
 
 int RemovePayComponentBy(const Caller& c, const std::string& store) {
@@ -564,8 +566,8 @@ TEST_F(Registry, TwinsWriteMultiStringsNamedInAnyLanguage) {
         std::string list = given;
         EXPECT_EQ(SetMultiSzBy(c, path, "Value " + name, list), 1);
         const std::wstring z(1, L'\0');
-        EXPECT_EQ(RawValue(path, "Value " + name),
-                  std::make_pair(static_cast<DWORD>(REG_MULTI_SZ), Wide(name) + z + L"x" + z + Wide(name + " 2") + z + z + z));
+        const std::wstring pieces = Wide(name) + z + L"x" + z + Wide(name + " 2") + z;
+        EXPECT_EQ(RawValue(path, "Value " + name), std::make_pair(static_cast<DWORD>(REG_MULTI_SZ), pieces + z + z));
         // Split in place, the A export's bytes and the twin's UTF-16 alike.
         EXPECT_EQ(c.wide ? list : std::string(list.c_str()), c.wide ? SplitText(given) : "+" + name);
         EXPECT_TRUE(boxes_.Boxes().empty());
@@ -614,8 +616,10 @@ TEST_F(Registry, SetRegMultiSzAndItsTwinStoreTheSameValue) {
         std::string reference;
         std::string pieces = Ansi(text);
         int count = 0;
-        for (char* piece = std::strtok(&pieces[0], "+"); piece && count < 10; piece = std::strtok(nullptr, "+"), ++count)
+        for (char* piece = std::strtok(&pieces[0], "+"); piece && count < 10; ++count) {
             reference += std::string(piece) + z;
+            piece = std::strtok(nullptr, "+");
+        }
         reference += z + z;
         HKEY key = nullptr;
         ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
@@ -722,7 +726,8 @@ TEST_F(Enumeration, TwinHandsOutNamesInAnyLanguage) {
         char name[256];
         DWORD size = sizeof name;
         const LONG code = RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
-        const auto expected = code == ERROR_SUCCESS ? std::make_pair(1, std::string(name, size)) : std::make_pair(0, std::string());
+        const auto expected =
+            code == ERROR_SUCCESS ? std::make_pair(1, std::string(name, size)) : std::make_pair(0, std::string());
         EXPECT_EQ(EnumBy(false, Key("U"), static_cast<int>(index)), expected);
     }
     RegCloseKey(key);

@@ -595,8 +595,8 @@ const Caller kCallers[] = {
 
 // One export and its twin: the same call with the name as the caller's text.
 struct Twin {
-    int (*a)(const char*);
-    int (*w)(const wchar_t*);
+    int(WEXCALL* a)(const char*);
+    int(WEXCALL* w)(const wchar_t*);
     int operator()(const Caller& c, const std::string& name) const {
         return c.wide ? w(Wide(name).c_str()) : a(name.c_str());
     }
@@ -663,9 +663,10 @@ TEST_F(Services, TwinsControlServicesNamedInAnyLanguage) {
         EXPECT_TRUE(WaitForExit(second, 5000));
         EXPECT_EQ(kExists(c, name), 0);
         EXPECT_EQ(kRemove(c, name), 0);
-        EXPECT_EQ(Buffer(), "OpenService failed -->" + name + "<--: 1060");
+        const std::string missing = "OpenService failed -->" + name + "<--: 1060";
+        EXPECT_EQ(Buffer(), missing);
         std::strcpy(wex::MessageBuffer(), kPrevious);
-        EXPECT_EQ(boxes_.Boxes(), (std::vector<Box>{{"Inside RemoveService", "OpenService failed -->" + name + "<--: 1060"}}));
+        EXPECT_EQ(boxes_.Boxes(), (std::vector<Box>{{"Inside RemoveService", missing}}));
         boxes_.Clear();
     }
 }
