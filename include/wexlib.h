@@ -118,26 +118,33 @@ WEXAPI int WEXCALL URLEncode(const char *text, char *out);
 
 /* 1 when the service can be opened for a status query; else 0. */
 WEXAPI int WEXCALL ServiceExists(const char *name);
+WEXAPI int WEXCALL ServiceExistsW(const wchar_t *name);
 
 /* 1 when the service's current state is running; else 0. */
 WEXAPI int WEXCALL ServiceRunning(const char *name);
+WEXAPI int WEXCALL ServiceRunningW(const wchar_t *name);
 
 /* Sends the stop control and polls every 1000 ms (first poll after the first
  * sleep): 1 once the service is stopped; 0 on failure. */
 WEXAPI int WEXCALL StopService(const char *name);
+WEXAPI int WEXCALL StopServiceW(const wchar_t *name);
 
 /* 1 when the manager accepted the deletion. Never stops a running service. */
 WEXAPI int WEXCALL RemoveService(const char *name);
+WEXAPI int WEXCALL RemoveServiceW(const wchar_t *name);
 
 /* Stops and removes an existing service of that name, then creates it afresh
  * (own process, interactive; display name = name; start type passed on). */
 WEXAPI int WEXCALL InstallService(const char *name, const char *binary_path, int start_type);
+WEXAPI int WEXCALL InstallServiceW(const wchar_t *name, const wchar_t *binary_path, int start_type);
 
 /* Starts the service and polls every 1000 ms: 1 once it runs. Silent. */
 WEXAPI int WEXCALL BeginService(const char *name);
+WEXAPI int WEXCALL BeginServiceW(const wchar_t *name);
 
 /* Stops (when running) and removes the service; 1 whenever the manager opened. */
 WEXAPI int WEXCALL UnInstallService(const char *name);
+WEXAPI int WEXCALL UnInstallServiceW(const wchar_t *name);
 
 /* ---- Registry: keys below HKEY_LOCAL_MACHINE ----------------------------
  * Paths have no leading "\" and are used unchanged; no export creates a key.
@@ -145,6 +152,7 @@ WEXAPI int WEXCALL UnInstallService(const char *name);
 
 /* 1 when the value was deleted and the key still holds a value; else 0. */
 WEXAPI int WEXCALL RegRemoveValue(const char *subkey, const char *value_name);
+WEXAPI int WEXCALL RegRemoveValueW(const wchar_t *subkey, const wchar_t *value_name);
 
 /* Deletes "Components_Payment" of the store's components key
  * (SOFTWARE\Microsoft\MerchantServer\Stores\<store>\Components); when it
@@ -152,18 +160,22 @@ WEXAPI int WEXCALL RegRemoveValue(const char *subkey, const char *value_name);
  * values remain or the store's key was deleted. Store names of at most 203
  * characters. */
 WEXAPI int WEXCALL RegRemovePayComponent(const char *store);
+WEXAPI int WEXCALL RegRemovePayComponentW(const wchar_t *store);
 
 /* Writes the REG_MULTI_SZ value from the "+"-separated list (at most ten
  * pieces are stored; from the tenth on a box says so). The list is split in
  * place: each "+" that ends a piece becomes a zero byte, so list must be
  * writable. The pieces with their zeros may take at most 394 bytes. */
 WEXAPI int WEXCALL SetRegMultiSz(const char *subkey, const char *value_name, char *list);
+WEXAPI int WEXCALL SetRegMultiSzW(const wchar_t *subkey, const wchar_t *value_name, wchar_t *list);
 
 /* Writes the name of subkey number index (at most 255 characters and the
  * zero: name must hold 256 bytes) and returns 1; 0 and empty text when there
  * is none. The key stays open between calls: an index other than 0 goes on in
- * the key already open, whatever subkey says (which may then be null). */
+ * the key already open, whatever subkey says (which may then be null).
+ * EnumKeys and EnumKeysW share that one key, whichever of them opened it. */
 WEXAPI int WEXCALL EnumKeys(const char *subkey, int index, char *name);
+WEXAPI int WEXCALL EnumKeysW(const wchar_t *subkey, int index, wchar_t *name);
 
 /* ---- Merchant keys ------------------------------------------------------ */
 
@@ -199,11 +211,14 @@ WEXAPI int WEXCALL ComputeMerchID(char *name, char *identifier);
  * and does not wait for it. 1 when the process was created; 0 after the
  * "StartProcess" message box when it was not. Writes nothing. */
 WEXAPI int WEXCALL RunCommand(const char *command_line, const char *working_dir);
+WEXAPI int WEXCALL RunCommandW(const wchar_t *command_line, const wchar_t *working_dir);
 
 /* Finding and ending processes: a pattern is matched, without regard to the
  * case of a to z, against a process's name without extension, its name
  * ("notepad.exe") and the title of its top-level window: "*" any run, "?" one
- * character, "[a-m]" a class.
+ * character, "[a-m]" a class. The twins match UTF-16 names and titles with
+ * letter case ignored by the platform's rules in every script, a surrogate
+ * pair counting as one character.
  * Patterns longer than 79 characters match nothing. The calling process and
  * processes whose window title contains "kill" never match. Progress lines go
  * to standard output. No output buffers. */
@@ -213,10 +228,12 @@ WEXAPI int WEXCALL RunCommand(const char *command_line, const char *working_dir)
  * close its window (force 0, when it has one) or terminated. 1 when the last
  * process acted on was ended or asked to close; 0 when none matched. */
 WEXAPI int WEXCALL KillProcess(const char *task_pattern, int process_id, int force);
+WEXAPI int WEXCALL KillProcessW(const wchar_t *task_pattern, int process_id, int force);
 
 /* The id of the first matching process, 0 when none matches (-2 stands for
  * a process whose id reads 0). */
 WEXAPI int WEXCALL GetPID(const char *task_pattern);
+WEXAPI int WEXCALL GetPIDW(const wchar_t *task_pattern);
 
 /* Stops the service when it is running (the result of StopService; the
  * process is not touched); otherwise, when a process matches task_pattern,
@@ -224,6 +241,7 @@ WEXAPI int WEXCALL GetPID(const char *task_pattern);
  * else 0. The service name is left in the message buffer; names longer than
  * 159 characters are refused (0, nothing touched). */
 WEXAPI int WEXCALL StopServer(const char *task_pattern, const char *service_name);
+WEXAPI int WEXCALL StopServerW(const wchar_t *task_pattern, const wchar_t *service_name);
 
 /* ---- Unattended installs ------------------------------------------------ */
 

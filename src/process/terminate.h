@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "process/tasklist.h"
@@ -28,7 +29,7 @@ public:
     virtual bool PostClose(HWND window) = 0;
 };
 
-// The platform's OpenProcess, TerminateProcess and PostMessageA.
+// The platform's OpenProcess, TerminateProcess and PostMessageW.
 class SystemProcessControl final : public ProcessControl {
 public:
     Outcome Terminate(std::uint32_t processId, UINT exitCode) override;
@@ -41,6 +42,13 @@ public:
 // or a close request was posted, else 0.
 int TerminateTask(const TaskRecord& task, int force, ProcessControl& control);
 
+// The case rules by which a W export's patterns ignore letter case: the
+// platform's upper case of the invariant locale (UpperCase in pattern.h).
+void UpperCaseByPlatform(char16_t* text, std::size_t length);
+
+// The pattern and the names are in the call's encoding (frame/encoding.h),
+// and so is the matching: bytes for an A export, characters with the
+// platform's case rules for a W export (pattern.h).
 int KillProcesses(const char* pattern, int processId, int force, PerformanceRegistry& registry,
                   ProcessControl& control);
 int FindProcessId(const char* pattern, PerformanceRegistry& registry);
@@ -48,7 +56,8 @@ int FindProcessId(const char* pattern, PerformanceRegistry& registry);
 // Stops the server's service when it runs; otherwise ends the server's
 // process (force 1) when one matches the pattern. The service name goes
 // through the message buffer, so a name longer than the buffer's 159
-// characters is refused (0) rather than shortened to another service's name.
+// characters (UTF-16 units for a W export) is refused (0) rather than
+// shortened to another service's name.
 int StopServer(const char* pattern, const char* serviceName, service::ServiceManager& services,
                PerformanceRegistry& registry, ProcessControl& control);
 

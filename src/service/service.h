@@ -25,7 +25,7 @@ constexpr DWORD kPollMs = 1000;
 class ServiceManager {
 public:
     virtual ~ServiceManager() = default;
-    // OpenSCManagerA on the local machine's active database, all access.
+    // OpenSCManagerW on the local machine's active database, all access.
     virtual SC_HANDLE Open() = 0;
     // QueryServiceStatus.
     virtual BOOL QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) = 0;

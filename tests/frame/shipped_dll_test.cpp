@@ -79,6 +79,10 @@ const std::map<std::string, int> kExportTable = {
     {"URLEncode", 34},      {"SetSilentMode", 35},   {"SetLogFile", 36},           {"SetWaitLimit", 37},
     {"SendMsgSecure", 38},  {"HideInLog", 39},
     // The wide twins, at their exports' ordinals plus 100.
+    {"RunCommandW", 101},   {"ServiceExistsW", 102}, {"ServiceRunningW", 103},     {"StopServiceW", 104},
+    {"RemoveServiceW", 105}, {"InstallServiceW", 106}, {"BeginServiceW", 107},     {"UnInstallServiceW", 108},
+    {"SetRegMultiSzW", 109}, {"EnumKeysW", 118},     {"KillProcessW", 119},        {"GetPIDW", 120},
+    {"StopServerW", 121},   {"RegRemoveValueW", 124}, {"RegRemovePayComponentW", 125},
     {"SetLogFileW", 136},   {"HideInLogW", 139},
 };
 

@@ -3,7 +3,8 @@
 
 Each seed is one case that the target's input layout (described at the top of
 each *_fuzz.cpp) should start from. Run it again after changing a layout;
-the files it writes are checked in.
+the files it writes are checked in. It replaces the whole folder of each
+target it writes: name targets (make_corpus.py pattern) to write only those.
 """
 import os
 import struct
@@ -65,7 +66,8 @@ FORMPOST = {
 }
 
 # ---- pattern: control, pattern, process name, window title ------------------
-# control: bit 0 first match only.
+# control: bit 0 first match only, bit 1 the W exports' matcher (the fields
+# as WTF-8).
 PATTERN = {
     "star_extension": fields(0, "*.EXE", "notepad.exe", "Untitled - Notepad"),
     "class_ranges": fields(0, "[A-M]*", "calc.exe", "[Z-B]"),
@@ -75,6 +77,14 @@ PATTERN = {
     "first_match_only": fields(1, "note*", "notepad.exe", "note"),
     "pattern_too_long": fields(0, "*" * 80, "x", "y"),
     "dash_at_class_edges": fields(0, "[-C][A-]?[]", "ba-x", ""),
+    "wide_case_beyond_ascii": fields(2, "МАГАЗИН*".encode(), "магазин店💳.exe".encode(), "Café Ελλάδα".encode()),
+    "wide_pair_is_one_character": fields(2, "店?[\U0001F4B0-\U0001F4BF]".encode(), "店💳💳".encode(),
+                                         "💳 KILL".encode()),
+    "wide_lone_surrogates": fields(3, b"?\xed\xa0\xbd[\xed\xb2\xb3]", b"a\xed\xa0\xbd\xed\xb2\xb3",
+                                   b"\xed\xb2\xb3\xed\xa0\xbd"),
+    "wide_79_units": fields(2, ("店💳" + "*" * 76).encode(), "店💳".encode(), "x"),
+    "wide_80_units": fields(2, ("店💳" + "*" * 77).encode(), "店💳".encode(), "x"),
+    "wide_ascii_agrees": fields(2, "[A--Z]*.EXE", "notepad.exe", "~tilde"),
 }
 
 

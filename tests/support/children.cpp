@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
+#include "scratch.h"
+
 namespace wextest {
 
 ChildProcess::ChildProcess(std::string commandLine, const char* directory) {
@@ -11,6 +13,19 @@ ChildProcess::ChildProcess(std::string commandLine, const char* directory) {
     for (int attempt = 0; attempt < 5 && !Started(); ++attempt) {
         if (attempt > 0) Sleep(200);
         if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, directory, &startup,
+                            &info_)) {
+            startError_ = GetLastError();
+            info_ = PROCESS_INFORMATION{};
+        }
+    }
+}
+
+ChildProcess::ChildProcess(std::wstring commandLine, const wchar_t* directory) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    for (int attempt = 0; attempt < 5 && !Started(); ++attempt) {
+        if (attempt > 0) Sleep(200);
+        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, directory, &startup,
                             &info_)) {
             startError_ = GetLastError();
             info_ = PROCESS_INFORMATION{};
@@ -58,6 +73,21 @@ WindowChild::WindowChild(const std::vector<std::string>& titles)
           for (const std::string& title : titles) command += " \"" + title + "\"";
           return command;
       }()) {
+    AwaitWindows(titles.size());
+}
+
+WindowChild::WindowChild(const std::wstring& program, const std::vector<std::string>& titles)
+    : ChildProcess(
+          [&] {
+              std::wstring command = L"\"" + program + L"\"";
+              for (const std::string& title : titles) command += L" \"" + Wide(title) + L"\"";
+              return command;
+          }(),
+          L"C:\\") {
+    AwaitWindows(titles.size());
+}
+
+void WindowChild::AwaitWindows(std::size_t count) {
     if (!Started()) {
         ADD_FAILURE() << "cannot start wexwin.exe: " << StartError();
         return;
@@ -65,10 +95,10 @@ WindowChild::WindowChild(const std::vector<std::string>& titles)
     WaitForInputIdle(Process(), 10000);
     // Idle also means its windows exist; check, in case the platform says
     // idle early.
-    for (int i = 0; i < 200 && titles.size() > 0; ++i) {
+    for (int i = 0; i < 200 && count > 0; ++i) {
         std::size_t own = 0;
         for (const WindowInfo& w : WindowsOf(Id())) own += w.className == "WexWinWindow";
-        if (own == titles.size()) break;
+        if (own == count) break;
         Sleep(25);
     }
 }

@@ -21,6 +21,9 @@ public:
     // pipe. Under load the platform now and then refuses a start for a
     // moment: a few tries.
     explicit ChildProcess(std::string commandLine, const char* directory = "C:\\");
+    // The same with a UTF-16 command line and directory: a program or folder
+    // named in any language.
+    ChildProcess(std::wstring commandLine, const wchar_t* directory);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -54,6 +57,12 @@ public:
     // One top-level window per title ("" gives an untitled window); no
     // titles: a process without windows. Returns once the windows exist.
     explicit WindowChild(const std::vector<std::string>& titles);
+    // program (a copy of wexwin.exe under any name) with titles given as
+    // UTF-8, in any language.
+    WindowChild(const std::wstring& program, const std::vector<std::string>& titles);
+
+private:
+    void AwaitWindows(std::size_t count);
 };
 
 // The top-level windows of a process in enumeration order, with their class.

@@ -38,7 +38,8 @@ std::string Utf8(const std::wstring& wide);
 // The names of the files in a directory (not its subdirectories).
 std::set<std::string> FilesIn(const std::string& directory);
 
-// Removes a directory tree; read-only files included.
+// Removes a directory tree (path in UTF-8); read-only files and names in any
+// language included.
 void RemoveTree(const std::string& path);
 
 }  // namespace wextest
