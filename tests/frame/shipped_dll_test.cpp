@@ -78,7 +78,7 @@ const std::map<std::string, int> kExportTable = {
     {"URLEncode", 34},      {"SetSilentMode", 35},   {"SetLogFile", 36},           {"SetWaitLimit", 37},
     {"SendMsgSecure", 38},
     // The wide twins, at their exports' ordinals plus 100.
-    {"SetLogFileW", 136},
+    {"SendMsgW", 128},      {"URLEncodeW", 134},     {"SetLogFileW", 136},         {"SendMsgSecureW", 138},
 };
 
 TEST_P(ShippedDll, ExportsPlainNamesAtTheirOrdinals) {
