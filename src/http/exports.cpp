@@ -1,6 +1,7 @@
 // Form post client exports: argument checks, then the work in http.h. Each
 // has a wide twin that runs the same code on its UTF-16 texts.
-#include <cstring>
+#include <memory>
+#include <string_view>
 
 #include "frame/diagnostics.h"
 #include "frame/export.h"
