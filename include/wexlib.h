@@ -95,21 +95,31 @@ WEXAPI int WEXCALL AppendFile(const char *source_path, const char *destination_p
  * path (at most 484 characters) on host (a dotted IPv4 address when it ends in
  * a digit, else a name to look up) at the decimal port text (its low 16 bits).
  * Every reply line is shown in a "SendMsg" box and written to standard output.
- * 1 when the first reply line holds " 200 "; else 0. Writes no caller buffer. */
+ * 1 when the first reply line holds " 200 "; else 0. Writes no caller buffer.
+ * SendMsgW sends its body as UTF-8, its path with the UTF-8 of each non-ASCII
+ * character as "%XX" (484 UTF-16 units at most, counted before), a host name
+ * that is not ASCII in its IDNA form, and shows each reply line decoded from
+ * UTF-8 (from the ANSI code page when it is not UTF-8). */
 WEXAPI int WEXCALL SendMsg(const char *host, const char *port, const char *path, const char *body);
+WEXAPI int WEXCALL SendMsgW(const wchar_t *host, const wchar_t *port, const wchar_t *path, const wchar_t *body);
 
 /* SendMsg inside a TLS session (TLS 1.2 or newer, the host's name sent):
  * the same request bytes, reply handling and texts, with "SendMsgSecure" as
  * the box caption and line prefix. The server's certificate chain must end in
  * a root of the machine's root store, be valid now and be for host; otherwise,
  * and when no secure session comes about, 0 with one standard error line and
- * no box, before any byte of the request is sent. */
+ * no box, before any byte of the request is sent. SendMsgSecureW: as SendMsgW,
+ * the IDNA form of the host also being the name the certificate must be for. */
 WEXAPI int WEXCALL SendMsgSecure(const char *host, const char *port, const char *path, const char *body);
+WEXAPI int WEXCALL SendMsgSecureW(const wchar_t *host, const wchar_t *port, const wchar_t *path, const wchar_t *body);
 
 /* out receives text form-encoded: letters, digits and "*-._" kept, a space as
  * "+", every other byte as "%xx" (lowercase): at most 3 x strlen(text) + 1
- * bytes. out may be text's own buffer. Always returns 0. */
+ * bytes. out may be text's own buffer. Always returns 0. URLEncodeW encodes
+ * the bytes of text's UTF-8: out holds at most 3 x that length + 1 wchar_t; a
+ * text with a lone surrogate (no UTF-8 form) gives the empty text. */
 WEXAPI int WEXCALL URLEncode(const char *text, char *out);
+WEXAPI int WEXCALL URLEncodeW(const wchar_t *text, wchar_t *out);
 
 /* ---- Services: the local service control manager ------------------------
  * No service export writes into a caller's buffer. Failure texts go to the

@@ -82,7 +82,7 @@ Connection::Opened ConnectWithin(SOCKET s, const sockaddr_in& address, const Dea
 
 }  // namespace
 
-Connection::Opened Connection::Open(const char* host, unsigned short port) {
+Connection::Opened Connection::Open(const char* host, const char* lookupName, unsigned short port) {
     // Its result is not looked at, on purpose: where the option is unknown
     // the sockets are plain blocking ones all the same.
     int openType = kSynchronousNonAlert;
@@ -106,7 +106,7 @@ Connection::Opened Connection::Open(const char* host, unsigned short port) {
         }
         address.sin_addr.s_addr = value;
     } else {
-        hostent* entry = gethostbyname(host);
+        hostent* entry = gethostbyname(lookupName);
         if (!entry || !entry->h_addr_list || !entry->h_addr_list[0]) {
             ErrorLine("QVSocket: Failure on gethostbyname().\n");
             return Opened::Failed;

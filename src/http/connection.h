@@ -44,9 +44,10 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Resolves host (a dotted address when it ends in a digit, else a name;
-    // the "QVSocket: ..." lines of a failure are written here) and connects.
-    Opened Open(const char* host, unsigned short port);
+    // Resolves host (a dotted address when it ends in a digit, else a name,
+    // looked up as lookupName: a wide twin's host name in its IDNA form; the
+    // "QVSocket: ..." lines of a failure are written here) and connects.
+    Opened Open(const char* host, const char* lookupName, unsigned short port);
 
     // As send() and recv(): the bytes moved, 0 when the server has closed
     // (Receive), negative on failure. Once the limit has passed, every

@@ -9,7 +9,8 @@ enum class Transport { Plain, Tls };
 
 // Posts body (already form-encoded, sent unchanged) to path on host:port.
 // name is the export's, for the box caption and the message lines.
-// 1 when the first reply line holds " 200 "; else 0.
+// 1 when the first reply line holds " 200 "; else 0. The texts are in the
+// call's encoding: a wide twin's go on the wire as UTF-8 (sendmsg.cpp).
 int PostForm(const char* name, Transport transport, const char* host, const char* port, const char* path,
              const char* body);
 

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "frame/encoding.h"
+
 namespace wex::http {
 namespace {
 
@@ -157,15 +159,6 @@ std::string PolicyFault(DWORD error) {
     }
 }
 
-std::wstring Wide(const char* text) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 0) return std::wstring();
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
-    wide.resize(static_cast<std::size_t>(length - 1));
-    return wide;
-}
-
 }  // namespace
 
 TlsSession::~TlsSession() {
@@ -179,7 +172,7 @@ TlsSession::~TlsSession() {
             OutputToken out;
             SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out.buffer};
             ULONG attributes = 0;
-            const SECURITY_STATUS status = InitializeSecurityContextA(
+            const SECURITY_STATUS status = InitializeSecurityContextW(
                 &credentials_, &context_, nullptr, kContextRequest, 0, 0, nullptr, 0, nullptr, &outDesc, &attributes,
                 nullptr);
             if ((status == SEC_E_OK || status == SEC_I_CONTEXT_EXPIRED) && out.buffer.pvBuffer)
@@ -220,8 +213,8 @@ TlsSession::Handshake TlsSession::Open(const char* host, std::string& reason) {
     settings.dwFlags = SCH_CRED_NO_DEFAULT_CREDS | SCH_CRED_MANUAL_CRED_VALIDATION;
     TimeStamp expiry;
     const SECURITY_STATUS acquired =
-        AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr, &settings,
-                                  nullptr, nullptr, &credentials_, &expiry);
+        AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr,
+                                  &settings, nullptr, nullptr, &credentials_, &expiry);
     if (acquired != SEC_E_OK) {
         reason = "no TLS 1.2 credentials from the security package (" + Hex(acquired) + ")";
         return Handshake::Failed;
@@ -235,7 +228,7 @@ TlsSession::Handshake TlsSession::Open(const char* host, std::string& reason) {
     // that came about is held to the same, whatever the package did.
     SecPkgContext_ConnectionInfo info;
     std::memset(&info, 0, sizeof info);
-    SECURITY_STATUS status = QueryContextAttributesA(&context_, SECPKG_ATTR_CONNECTION_INFO, &info);
+    SECURITY_STATUS status = QueryContextAttributesW(&context_, SECPKG_ATTR_CONNECTION_INFO, &info);
     if (status != SEC_E_OK) {
         reason = "the session cannot be queried (" + Hex(status) + ")";
         return Handshake::Failed;
@@ -244,7 +237,7 @@ TlsSession::Handshake TlsSession::Open(const char* host, std::string& reason) {
         reason = "the server negotiated a protocol older than TLS 1.2 (" + Hex(info.dwProtocol) + ")";
         return Handshake::Failed;
     }
-    status = QueryContextAttributesA(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_);
+    status = QueryContextAttributesW(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_);
     if (status != SEC_E_OK) {
         reason = "the session cannot be queried (" + Hex(status) + ")";
         return Handshake::Failed;
@@ -270,7 +263,9 @@ TlsSession::Handshake TlsSession::Negotiate(const char* host, std::string& reaso
         if (held_ == encrypted_.size()) return failed("the server's handshake messages are too long");
         return failed("the connection broke during the handshake (error " + std::to_string(WSAGetLastError()) + ")");
     };
-    char* target = const_cast<char*>(host);
+    // The server's name, which the hello sends (SNI).
+    std::wstring name = Widen(host);
+    wchar_t* target = &name[0];
     bool first = true;
     bool needMore = false;
     int retries = 0;
@@ -294,7 +289,7 @@ TlsSession::Handshake TlsSession::Negotiate(const char* host, std::string& reaso
         SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out.buffer};
         ULONG attributes = 0;
         TimeStamp expiry;
-        const SECURITY_STATUS status = InitializeSecurityContextA(
+        const SECURITY_STATUS status = InitializeSecurityContextW(
             &credentials_, first ? nullptr : &context_, target, kContextRequest, 0, 0, first ? nullptr : &inDesc, 0,
             first ? &context_ : nullptr, &outDesc, &attributes, &expiry);
         if (first && (status == SEC_I_CONTINUE_NEEDED || status == SEC_E_OK)) haveContext_ = true;
@@ -401,7 +396,7 @@ std::string TlsSession::CertificateFault(const char* host) const {
     Unique<CertificateTraits> certificate;
     PCCERT_CONTEXT received = nullptr;
     const SECURITY_STATUS status =
-        QueryContextAttributesA(const_cast<CtxtHandle*>(&context_), SECPKG_ATTR_REMOTE_CERT_CONTEXT, &received);
+        QueryContextAttributesW(const_cast<CtxtHandle*>(&context_), SECPKG_ATTR_REMOTE_CERT_CONTEXT, &received);
     if (status != SEC_E_OK || !received) return "the server sent no certificate";
     certificate.Reset(received);
 
@@ -416,7 +411,7 @@ std::string TlsSession::CertificateFault(const char* host) const {
     // there too: a policy that still stops at an unknown revocation status
     // (before it ever looks at the name) is asked again about a chain built
     // without revocation checks.
-    std::wstring name = Wide(host);
+    std::wstring name = Widen(host);
     DWORD error = 0;
     if (!SslPolicyVerdict(chain.Get(), name, error))
         return "the server authentication policy cannot be checked (error " + std::to_string(GetLastError()) + ")";

@@ -82,8 +82,8 @@ const std::map<std::string, int> kExportTable = {
     {"RunCommandW", 101},   {"ServiceExistsW", 102}, {"ServiceRunningW", 103},     {"StopServiceW", 104},
     {"RemoveServiceW", 105}, {"InstallServiceW", 106}, {"BeginServiceW", 107},     {"UnInstallServiceW", 108},
     {"SetRegMultiSzW", 109}, {"EnumKeysW", 118},     {"KillProcessW", 119},        {"GetPIDW", 120},
-    {"StopServerW", 121},   {"RegRemoveValueW", 124}, {"RegRemovePayComponentW", 125},
-    {"SetLogFileW", 136},   {"HideInLogW", 139},
+    {"StopServerW", 121},   {"RegRemoveValueW", 124}, {"RegRemovePayComponentW", 125}, {"SendMsgW", 128},
+    {"URLEncodeW", 134},    {"SetLogFileW", 136},   {"SendMsgSecureW", 138},      {"HideInLogW", 139},
 };
 
 TEST_P(ShippedDll, ExportsPlainNamesAtTheirOrdinals) {

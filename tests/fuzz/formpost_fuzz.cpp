@@ -1,7 +1,9 @@
 // The form post client's text rules against references: the request bytes
 // through a sender that takes little at a time (and may stop taking any), the
-// reply lines read into a buffer of exactly their size, the form encoding
-// decoded back, the port text and the host and status tests.
+// reply lines read into a buffer of exactly their size, the whole reply read
+// as bytes and as UTF-8 (characters kept whole across the buffer), the form
+// encoding decoded back, a UTF-8 path's percent-encoding, the port text and
+// the host and status tests.
 //
 // Input: a control byte, the path, NUL, the body, NUL, then the reply bytes.
 // The control byte picks the reply buffer's size, how many bytes each send
@@ -17,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "frame/utf.h"
 #include "fuzz/fuzzinput.h"
 #include "http/formpost.h"
 
@@ -46,7 +49,7 @@ struct StoppingSender {
 void CheckRequest(std::string_view path, std::string_view body, std::size_t chunk, std::size_t stopAfter,
                   int failWith) {
     WEX_FUZZ_CHECK(PathFits(std::string(path).c_str()) == (path.size() <= 484));
-    if (path.size() > 484) return;
+    // Any length goes out whole: a percent-encoded path may pass the limit.
     const std::string head = "POST " + std::string(path) + " HTTP/1.0\nUser-Agent: QuorvelMerchant\n" +
                              "Content-Type: application/x-www-form-urlencoded\nContent-Length: " +
                              std::to_string(body.size()) + "\n\n";
@@ -87,6 +90,111 @@ void CheckReplyLines(std::string_view reply, std::size_t size, int endWith) {
     }
     // A buffer of one byte only ever holds the zero: nothing is taken.
     WEX_FUZZ_CHECK(taken == (size == 1 ? 0 : reply.size()));
+}
+
+// ---- The whole reply, as bytes and as UTF-8 ---------------------------------
+
+// Whether the last bytes of text begin a character that more continuation
+// bytes would finish, by trying them: every byte UTF-8 allows after the lead,
+// then the smallest continuation bytes.
+bool FinishableTail(std::string_view text, std::size_t tail) {
+    const std::string start(text.substr(text.size() - tail));
+    for (int second = 0x80; second <= 0xBF; ++second) {
+        std::string finished = start;
+        if (tail == 1) finished += static_cast<char>(second);
+        for (std::size_t more = 0; more < 3 && !wex::utf::IsUtf8(finished); ++more) finished += '\x80';
+        if (wex::utf::IsUtf8(finished) && finished.size() > tail) return true;
+        if (tail > 1) break;
+    }
+    return false;
+}
+
+std::size_t ReferenceTail(std::string_view text) {
+    for (std::size_t tail = 1; tail <= 3 && tail <= text.size(); ++tail) {
+        if (wex::utf::IsUtf8(text.substr(0, text.size() - tail)) && !wex::utf::IsUtf8(text.substr(text.size() - tail)) &&
+            FinishableTail(text, tail))
+            return tail;
+    }
+    return 0;
+}
+
+void CheckUnfinishedTail(std::string_view text) {
+    WEX_FUZZ_CHECK(UnfinishedUtf8Tail(text) == ReferenceTail(text));
+    if (wex::utf::IsUtf8(text)) WEX_FUZZ_CHECK(UnfinishedUtf8Tail(text) == 0);
+}
+
+void CheckReply(std::string_view reply, std::size_t size, int endWith, bool wholeCharacters) {
+    std::size_t next = 0;
+    auto receive = [&](char& byte) {
+        if (next == reply.size()) return endWith;
+        byte = reply[next++];
+        return 1;
+    };
+    std::unique_ptr<char[]> buffer(new char[size]);
+    std::string shown;
+    auto show = [&](std::string_view line) {
+        WEX_FUZZ_CHECK(!line.empty() && line.size() <= size - 1);
+        WEX_FUZZ_CHECK(line.data() == buffer.get() && line.data()[line.size()] == '\0');
+        // A piece ends at a line feed, where the reply ends, or where the
+        // buffer is full; a UTF-8 reader's may end up to three bytes before,
+        // at the start of the character that the buffer cut.
+        const bool lineEnd = line.back() == '\n' || shown.size() + line.size() == reply.size();
+        if (!lineEnd && line.size() < size - 1) {
+            WEX_FUZZ_CHECK(wholeCharacters);
+            WEX_FUZZ_CHECK(UnfinishedUtf8Tail(reply.substr(shown.size(), size - 1)) == size - 1 - line.size());
+        } else {
+            WEX_FUZZ_CHECK(lineEnd || line.size() == size - 1);
+        }
+        shown += line;
+    };
+    const bool success = ReadReply(receive, buffer.get(), size, wholeCharacters, [](const char*) {}, show);
+    // Every byte once, in order (a buffer of one byte never holds any).
+    WEX_FUZZ_CHECK(next == (size == 1 ? 0 : reply.size()));
+    WEX_FUZZ_CHECK(shown == (size == 1 ? std::string_view() : reply));
+    // The status test sees the first line as ReadReplyLine reads it, up to
+    // a zero byte.
+    std::size_t firstLength = 0;
+    while (firstLength < size - 1 && firstLength < reply.size()) {
+        if (reply[firstLength++] == '\n') break;
+    }
+    const std::string first(reply.substr(0, firstLength));
+    WEX_FUZZ_CHECK(success == Contains(std::string_view(first.c_str()), " 200 "));
+}
+
+// A UTF-8 reply read as UTF-8, with room for a character of four bytes, is
+// shown in pieces that are UTF-8 each.
+void CheckUtf8Pieces(std::string_view reply, std::size_t size) {
+    if (size < 5 || !wex::utf::IsUtf8(reply)) return;
+    std::size_t next = 0;
+    auto receive = [&](char& byte) {
+        if (next == reply.size()) return 0;
+        byte = reply[next++];
+        return 1;
+    };
+    std::unique_ptr<char[]> buffer(new char[size]);
+    ReadReply(receive, buffer.get(), size, true, [](const char*) {},
+              [&](std::string_view line) { WEX_FUZZ_CHECK(wex::utf::IsUtf8(line)); });
+}
+
+// ---- A UTF-8 path on the wire -----------------------------------------------
+
+void CheckPathEncoding(std::string_view path) {
+    const std::string sent = PercentEncodeNonAscii(path);
+    std::size_t at = 0;
+    for (char c : path) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            WEX_FUZZ_CHECK(at < sent.size() && sent[at] == c);
+            ++at;
+            continue;
+        }
+        static const char kUpper[] = "0123456789ABCDEF";
+        WEX_FUZZ_CHECK(at + 3 <= sent.size());
+        WEX_FUZZ_CHECK(sent.compare(at, 3, std::string{'%', kUpper[byte >> 4], kUpper[byte & 15]}) == 0);
+        at += 3;
+    }
+    WEX_FUZZ_CHECK(at == sent.size());
+    for (char c : sent) WEX_FUZZ_CHECK(static_cast<unsigned char>(c) < 0x80);
 }
 
 // ---- Form encoding ---------------------------------------------------------
@@ -177,6 +285,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CheckRequest(path, body, kChunks[(control >> 3) & 7], (control & 0x40) ? reply.size() : SIZE_MAX, failWith);
     CheckReplyLines(reply, kBufferSizes[control & 7], failWith);
+    CheckReply(reply, kBufferSizes[control & 7], failWith, false);
+    CheckReply(reply, kBufferSizes[control & 7], failWith, true);
+    CheckUtf8Pieces(reply, kBufferSizes[control & 7]);
+    CheckUnfinishedTail(reply);
+    CheckUnfinishedTail(path);
+    CheckPathEncoding(path);
     CheckEncoding(reply);
     CheckEncoding(path);
     CheckPort(path);

@@ -63,6 +63,15 @@ FORMPOST = {
     "two_byte_buffer": fields(2, "127.0.0.1", "99999", "ab\ncd"),
     "every_byte": fields(0, "0" * 30 + "65537", "+ 80", bytes(range(256))),
     "longest_path": fields(0, "p" * 484, "", ""),
+    # UTF-8: a path to percent-encode, reply lines that the buffer cuts
+    # inside a character, code page 1252 bytes that are no UTF-8.
+    "utf8_path_and_cut_reply": fields(0, "/заказ/店舗".encode(), "имя=Магазин".encode(),
+                                      b"HTTP/1.0 200 OK\r\n" + "店".encode() * 200 + b"\r\n"),
+    "surrogate_pair_cut": fields(0, "/pay/\U0001F4B3".encode(), b"",
+                                 b"p" * 497 + "\U0001F4B3".encode() + b"\n"),
+    "cp1252_reply_line": fields(0, "/Zürich".encode(), b"", b"Caf\xe9 " + b"l" * 493 + b"\xe9\xe9\n"),
+    "reply_ends_inside_a_character": fields(3, b"/", b"", "\U0001F4B3".encode()[:3]),
+    "encoded_path_past_the_buffer": fields(0, b"/" + "ж".encode() * 484, b"a=1", b"HTTP/1.0 200 OK\n"),
 }
 
 # ---- pattern: control, pattern, process name, window title ------------------

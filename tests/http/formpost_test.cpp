@@ -254,3 +254,160 @@ TEST(EncodeFormText, RefusesASizeThatCannotBeExpressed) {
 }
 
 }  // namespace
+
+// ---- What a UTF-8 caller's path and reply need ------------------------------
+
+namespace {
+
+TEST(PercentEncodeNonAscii, EncodesTheUtf8OfEveryNonAsciiCharacter) {
+    struct Row {
+        const char* path;
+        const char* sent;
+    } rows[] = {
+        {"/register", "/register"},
+        // ASCII goes out as the caller wrote it: spaces, "%" and query too.
+        {"/a b/%20?x=1&y=%e9#f", "/a b/%20?x=1&y=%e9#f"},
+        {"/заказ", "/%D0%B7%D0%B0%D0%BA%D0%B0%D0%B7"},
+        {"/店舗/登録?名前=テスト",
+         "/%E5%BA%97%E8%88%97/%E7%99%BB%E9%8C%B2?%E5%90%8D%E5%89%8D=%E3%83%86%E3%82%B9%E3%83%88"},
+        {"/pay/\xF0\x9F\x92\xB3", "/pay/%F0%9F%92%B3"},  // U+1F4B3, a surrogate pair in UTF-16
+        {"/Zürich", "/Z%C3%BCrich"},
+        {"", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
+        EXPECT_EQ(PercentEncodeNonAscii(row.path), row.sent);
+    }
+}
+
+TEST(UnfinishedUtf8Tail, FindsTheStartOfACharacterCutAtTheEnd) {
+    struct Row {
+        const char* name;
+        std::string text;
+        size_t tail;
+    } rows[] = {
+        {"ASCII", "abc", 0},
+        {"whole characters", "ж店\xF0\x9F\x92\xB3", 0},
+        {"two-byte lead alone", "ab\xD0", 1},
+        {"three-byte lead alone", "ab\xE5", 1},
+        {"three-byte, one of two continuations", "ab\xE5\xBA", 2},
+        {"four-byte lead alone", "x\xF0", 1},
+        {"four-byte, one continuation", "x\xF0\x9F", 2},
+        {"four-byte, two continuations", "x\xF0\x9F\x92", 3},
+        {"only the lead", "\xE5", 1},
+        // No UTF-8 before the cut (code page 1252 text): nothing to keep whole.
+        {"Latin-1 text before", "Caf\xE9 \xE5", 0},
+        // Never the start of a character UTF-8 allows.
+        {"overlong lead", "a\xC0", 0},
+        {"overlong three-byte", "a\xE0\x80", 0},
+        {"encoded surrogate", "a\xED\xA0", 0},
+        {"past U+10FFFF", "a\xF4\x90", 0},
+        {"no lead byte", "a\x80", 0},
+        {"lead byte past F4", "a\xF5", 0},
+        {"continuation bytes only", "\x80\x80\x80", 0},
+        {"empty", "", 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(UnfinishedUtf8Tail(row.text), row.tail);
+    }
+}
+
+struct ShownReply {
+    bool success;
+    std::vector<std::string> lines;
+};
+
+ShownReply ReadWholeReply(const std::string& reply, bool wholeCharacters, size_t size = kTransferBufferSize) {
+    FakeReceiver peer{reply};
+    std::vector<char> buffer(size, '#');
+    ShownReply shown{false, {}};
+    shown.success = ReadReply(
+        peer, buffer.data(), size, wholeCharacters, [](const char*) {},
+        [&](std::string_view line) {
+            EXPECT_EQ(line.data()[line.size()], '\0') << "a zero follows the line";
+            shown.lines.emplace_back(line);
+        });
+    EXPECT_EQ(peer.next, reply.size()) << "every byte received";
+    return shown;
+}
+
+TEST(ReadReply, KeepsCharactersWholeAcrossTheBuffer) {
+    // 166 characters of three bytes take 498 bytes: the 167th is cut after
+    // its first byte by a buffer that holds 499.
+    const std::string japanese = "店";
+    std::string longLine;
+    for (int i = 0; i < 200; ++i) longLine += japanese;
+    longLine += "\r\n";
+    const std::string pair = "\xF0\x9F\x92\xB3";  // U+1F4B3
+    const std::string pairCut = std::string(497, 'p') + pair + "\n";
+    // Code page 1252, no UTF-8: its byte 499 would begin a character in UTF-8.
+    const std::string latin = "Caf\xE9 " + std::string(493, 'l') + "\xE9\xE9\n";
+    struct Row {
+        const char* name;
+        std::string reply;
+        bool wholeCharacters;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"cut after a character's first byte", "HTTP/1.0 200 OK\r\n" + longLine, true,
+         {"HTTP/1.0 200 OK\r\n", longLine.substr(0, 498), longLine.substr(498)}},
+        {"cut inside a surrogate pair's four bytes", pairCut, true,
+         {std::string(497, 'p'), pair + "\n"}},
+        {"not UTF-8: cut where the buffer ends", latin, true, {latin.substr(0, 499), latin.substr(499)}},
+        {"an A export's bytes: cut where the buffer ends", pairCut, false,
+         {pairCut.substr(0, 499), pairCut.substr(499)}},
+        // The rest of a cut character never comes: its first bytes are still shown.
+        {"the reply ends inside a character", std::string(497, 'e') + "\xE5\xBA", true,
+         {std::string(497, 'e'), "\xE5\xBA"}},
+        {"short lines are shown as they come", "HTTP/1.0 404 Nope\nтекст\n", true,
+         {"HTTP/1.0 404 Nope\n", "текст\n"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const ShownReply shown = ReadWholeReply(row.reply, row.wholeCharacters);
+        EXPECT_EQ(shown.lines, row.lines);
+        std::string joined;
+        for (const std::string& line : shown.lines) joined += line;
+        EXPECT_EQ(joined, row.reply) << "every byte once, in order";
+    }
+}
+
+TEST(ReadReply, TestsOnlyTheFirstLine) {
+    // " 200 " ends the status line's first 498 bytes; its 499th byte begins
+    // a character, which a UTF-8 reader shows with the next piece.
+    const std::string status = "HTTP/1.0" + std::string(485, 'x') + " 200 \xE5\xBA\x97\n";
+    struct Row {
+        bool wholeCharacters;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {false, {status.substr(0, 499), status.substr(499)}},
+        {true, {status.substr(0, 498), status.substr(498)}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.wholeCharacters);
+        const ShownReply shown = ReadWholeReply(status, row.wholeCharacters);
+        EXPECT_TRUE(shown.success);
+        EXPECT_EQ(shown.lines, row.lines);
+    }
+    EXPECT_FALSE(ReadWholeReply("HTTP/1.0 404 x\nHTTP/1.0 200 OK\n", true).success);
+    EXPECT_FALSE(ReadWholeReply("", true).success);
+    EXPECT_TRUE(ReadWholeReply("", true).lines.empty());
+}
+
+TEST(ReadReply, ABufferTooSmallForACharacterShowsItsPieces) {
+    // Three bytes of room (two and the zero) can never hold a character of
+    // four: it comes in pieces rather than not at all.
+    const ShownReply shown = ReadWholeReply("\xF0\x9F\x92\xB3", true, 3);
+    EXPECT_EQ(shown.lines, (std::vector<std::string>{"\xF0\x9F", "\x92\xB3"}));
+}
+
+TEST(SendRequest, SendsALongPathWhole) {
+    // A percent-encoded path may be longer than the transfer buffer.
+    const std::string path = "/" + std::string(4355, 'q');
+    FakeSender sender;
+    ASSERT_TRUE(SendRequest(sender, path.c_str(), "a=1"));
+    EXPECT_EQ(sender.bytes.substr(0, sender.bytes.find('\n') + 1), "POST " + path + " HTTP/1.0\n");
+    EXPECT_EQ(sender.calls, 7);
+}
+
+}  // namespace

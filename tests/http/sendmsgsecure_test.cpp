@@ -1,4 +1,4 @@
-// SendMsgSecure through the real DLL, against the tests' TLS server on the
+// SendMsgSecure and its wide twin through the real DLL, against the tests' TLS server on the
 // Linux side (tools/formserver/tlsserver.py), whose test certificate
 // authority the fixture has put into the prefix's machine root store.
 #include <gtest/gtest.h>
@@ -18,6 +18,7 @@ namespace {
 
 using wextest::Box;
 using wextest::ScriptedServer;
+using wextest::Wide;
 
 std::string Request(const std::string& path, const std::string& body) {
     return "POST " + path + " HTTP/1.0\nUser-Agent: QuorvelMerchant\nContent-Type: application/x-www-form-urlencoded\n" +
@@ -57,6 +58,17 @@ protected:
         wextest::StdCapture capture;
         const DWORD start = GetTickCount();
         const int result = SendMsgSecure(host.c_str(), port.c_str(), path.c_str(), body.c_str());
+        const DWORD elapsed = GetTickCount() - start;
+        return {result, boxes_.Boxes(), capture.Out(), capture.Err(), elapsed};
+    }
+
+    // The wide twin, with its caller's UTF-16 texts.
+    Outcome SendW(const std::wstring& host, const std::wstring& port, const std::wstring& path,
+                  const std::wstring& body) {
+        boxes_.Clear();
+        wextest::StdCapture capture;
+        const DWORD start = GetTickCount();
+        const int result = SendMsgSecureW(host.c_str(), port.c_str(), path.c_str(), body.c_str());
         const DWORD elapsed = GetTickCount() - start;
         return {result, boxes_.Boxes(), capture.Out(), capture.Err(), elapsed};
     }
@@ -267,6 +279,148 @@ TEST_F(SendMsgSecureTest, SilentModeAndLogAsForSendMsg) {
         R"(\S+ \S+ SendMsgSecure\("localhost", ")" +
         server.PortText() +
         R"(", "/register", <21 bytes>\) -> 1\r\n)"
+        R"(\S+ \S+ SetSilentMode\(0\) -> 1\r\n)"
+        R"(\S+ \S+ SetLogFile\(null\) -> 1\r\n)");
+    EXPECT_TRUE(std::regex_match(text, events)) << text;
+}
+
+}  // namespace
+
+namespace {
+
+// ---- The wide twin ---------------------------------------------------------------
+
+// A line that names a port, with the port left out: two servers, two ports.
+std::string WithoutPort(std::string text, const std::string& port) {
+    for (size_t at; (at = text.find(":" + port)) != std::string::npos;) text.erase(at + 1, port.size());
+    return text;
+}
+
+// The body as its UTF-8, the path's non-ASCII characters percent-encoded, a
+// host name that is not ASCII in its IDNA form (full-width letters: that form
+// is "localhost", which the lookup finds, the handshake names and the
+// certificate is for), every reply line decoded from UTF-8 or, failing that,
+// from the ANSI code page.
+TEST_F(SendMsgSecureTest, TwinPostsUtf8InsideTlsAndShowsTheReplyDecoded) {
+    struct Row {
+        const char* name;
+        std::string host;
+        std::string path;
+        std::string body;
+        std::string sentPath;
+        std::string reply;
+        std::vector<std::string> lines;  // as the twin shows them, in UTF-8
+    } rows[] = {
+        {"Cyrillic and Japanese", "localhost", "/регистрация", "имя=Магазин&店=東京",
+         "/%D1%80%D0%B5%D0%B3%D0%B8%D1%81%D1%82%D1%80%D0%B0%D1%86%D0%B8%D1%8F",
+         "HTTP/1.0 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nспасибо, ありがとう\r\n",
+         {"HTTP/1.0 200 OK\r\n", "Content-Type: text/plain; charset=utf-8\r\n", "\r\n", "спасибо, ありがとう\r\n"}},
+        {"a host name in full-width letters", "ｌｏｃａｌｈｏｓｔ", "/店舗", "card=\xF0\x9F\x92\xB3",
+         "/%E5%BA%97%E8%88%97", "HTTP/1.0 200 OK\r\n\r\nCaf\xE9 \x80 5\r\n",
+         {"HTTP/1.0 200 OK\r\n", "\r\n", "Café € 5\r\n"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedServer server("tls", "good.pem", row.reply);
+        const Outcome o = SendW(Wide(row.host), Wide(server.PortText()), Wide(row.path), Wide(row.body));
+        const ScriptedServer::Report seen = server.Finish();
+        EXPECT_EQ(o.result, 1);
+        EXPECT_TRUE(seen.handshake);
+        EXPECT_EQ(seen.received, Request(row.sentPath, row.body)) << "the request once, in UTF-8";
+        EXPECT_EQ(o.boxes, SecureBoxes(row.lines));
+        EXPECT_EQ(o.out, AsCaptured(Joined(row.lines))) << "standard output in UTF-8";
+        EXPECT_EQ(o.err, "");
+    }
+}
+
+// The certificate must be for the IDNA form; the line names the host as given.
+TEST_F(SendMsgSecureTest, TwinChecksTheCertificateForTheIdnaForm) {
+    ScriptedServer server("tls", "othername.pem", kOk);
+    const Outcome o = SendW(Wide("ｌｏｃａｌｈｏｓｔ"), Wide(server.PortText()), L"/register", L"a=1");
+    const ScriptedServer::Report seen = server.Finish();
+    EXPECT_EQ(o.result, 0);
+    EXPECT_EQ(o.err, "SendMsgSecure: certificate of ｌｏｃａｌｈｏｓｔ not accepted: name mismatch\n");
+    EXPECT_TRUE(seen.handshake);
+    EXPECT_EQ(seen.received, "");
+}
+
+// For ASCII texts the twin is its export: the same request bytes, result,
+// boxes (captioned "SendMsgSecure"), refusals and wait-limit behaviour.
+TEST_F(SendMsgSecureTest, TwinGivesItsExportsOutcomesForAsciiTexts) {
+    struct Row {
+        const char* name;
+        const char* mode;
+        const char* certificate;
+        std::string path;
+        std::string reply;
+        int limitMs;
+    } rows[] = {
+        {"404", "tls", "good.pem", "/n", "HTTP/1.0 404 Not Found\r\n\r\ngone 100%s\r\n", 0},
+        {"expired certificate", "tls", "expired.pem", "/register", kOk, 0},
+        {"plain HTTP", "plain", "good.pem", "/register", "HTTP/1.0 400 Bad Request\r\n\r\n", 0},
+        {"path too long", "silent", "-", "/" + std::string(484, 'p'), "", 0},
+        {"never answers the request", "tls-silent", "good.pem", "/register", kOk, 2000},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Outcome outcomes[2];
+        ScriptedServer::Report seen[2];
+        for (int twin = 0; twin < 2; ++twin) {
+            SCOPED_TRACE(twin ? "SendMsgSecureW" : "SendMsgSecure");
+            ScriptedServer server(row.mode, row.certificate, row.reply);
+            ASSERT_EQ(SetWaitLimit(row.limitMs), 0);
+            outcomes[twin] = twin ? SendW(L"localhost", Wide(server.PortText()), Wide(row.path), L"a=1")
+                                  : Send("localhost", server.PortText(), row.path, "a=1");
+            SetWaitLimit(0);
+            seen[twin] = server.Finish();
+            if (row.limitMs > 0) {
+                EXPECT_GE(outcomes[twin].elapsedMs, static_cast<DWORD>(row.limitMs - 20));
+                EXPECT_LT(outcomes[twin].elapsedMs, static_cast<DWORD>(row.limitMs + 1000));
+            }
+            outcomes[twin].err = WithoutPort(outcomes[twin].err, server.PortText());
+        }
+        EXPECT_EQ(outcomes[1].result, outcomes[0].result);
+        EXPECT_EQ(outcomes[1].boxes, outcomes[0].boxes);
+        EXPECT_EQ(outcomes[1].out, outcomes[0].out);
+        EXPECT_EQ(outcomes[1].err, outcomes[0].err);
+        EXPECT_EQ(seen[1].handshake, seen[0].handshake);
+        if (std::string(row.mode) == "plain") {
+            // A client hello, random bytes included, that names the server.
+            for (const ScriptedServer::Report& one : seen) {
+                EXPECT_NE(one.received.find("localhost"), std::string::npos);
+                EXPECT_EQ(one.received.find("POST"), std::string::npos);
+            }
+        } else {
+            EXPECT_EQ(seen[1].received, seen[0].received);
+        }
+    }
+}
+
+TEST_F(SendMsgSecureTest, TwinInSilentModeAndInTheLog) {
+    wextest::ScratchDir scratch;
+    const std::string log = scratch.Path("install.log");
+    ASSERT_EQ(SetLogFile(log.c_str()), 1);
+    ASSERT_EQ(SetSilentMode(1), 0);
+    ScriptedServer server("tls", "good.pem", "HTTP/1.0 200 OK\r\nありがとう\r\n");
+    const Outcome o = SendW(L"localhost", Wide(server.PortText()), Wide("/店"), Wide("カード=4111111111111111"));
+    EXPECT_EQ(SetSilentMode(0), 1);
+    EXPECT_EQ(SetLogFile(nullptr), 1);
+    EXPECT_EQ(o.result, 1);
+    EXPECT_TRUE(o.boxes.empty());
+    EXPECT_EQ(o.err, "[SendMsgSecure] HTTP/1.0 200 OK\n[SendMsgSecure] ありがとう\n");
+    EXPECT_EQ(server.Finish().received, Request("/%E5%BA%97", "カード=4111111111111111"));
+    const std::string text = wextest::ReadBytes(log);
+    EXPECT_EQ(text.find("4111111111111111"), std::string::npos) << "the body is never logged";
+    const std::regex events(
+        R"(\S+ \S+ SetLogFile\(".*"\) -> 1\r\n)"
+        R"(\S+ \S+ SetSilentMode\(1\) -> 0\r\n)"
+        R"(\S+ \S+ box \[SendMsgSecure\] HTTP/1.0 200 OK\\r\\n \(suppressed\)\r\n)"
+        R"(\S+ \S+ stdout: HTTP/1.0 200 OK\\r\r\n)"
+        R"(\S+ \S+ box \[SendMsgSecure\] ありがとう\\r\\n \(suppressed\)\r\n)"
+        R"(\S+ \S+ stdout: ありがとう\\r\r\n)"
+        R"(\S+ \S+ SendMsgSecureW\("localhost", ")" +
+        server.PortText() +
+        R"(", "/店", <26 bytes>\) -> 1\r\n)"
         R"(\S+ \S+ SetSilentMode\(0\) -> 1\r\n)"
         R"(\S+ \S+ SetLogFile\(null\) -> 1\r\n)");
     EXPECT_TRUE(std::regex_match(text, events)) << text;

@@ -4,6 +4,7 @@
  * check holds. */
 #include <stdio.h>
 #include <string.h>
+#include <wchar.h>
 
 #include "wexlib.h"
 
@@ -16,6 +17,7 @@ static void check(int holds, const char *what) {
 
 int main(void) {
     char encoded[32];
+    wchar_t wideEncoded[32];
     char name[] = "ABC";
     char identifier[8];
 
@@ -30,5 +32,10 @@ int main(void) {
     check(GetPIDW(NULL) == 0 && RunCommandW(NULL, NULL) == 0 && InstallServiceW(NULL, NULL, 3) == 0 &&
               EnumKeysW(NULL, 1, NULL) == 0,
           "GetPIDW, RunCommandW, InstallServiceW, EnumKeysW with null texts -> 0");
+    /* The wide twins, by name as well. */
+    check(URLEncodeW(L"a b&\x00fc", wideEncoded) == 0 && wcscmp(wideEncoded, L"a+b%26%c3%bc") == 0,
+          "URLEncodeW(L\"a b&\\x00fc\") -> 0 L\"a+b%26%c3%bc\"");
+    check(SendMsgW(NULL, L"80", L"/", L"") == 0, "SendMsgW with a null host -> 0");
+    check(SendMsgSecureW(NULL, L"443", L"/", L"") == 0, "SendMsgSecureW with a null host -> 0");
     return failures == 0 ? 0 : 1;
 }
