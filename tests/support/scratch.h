@@ -40,5 +40,6 @@ std::set<std::string> FilesIn(const std::string& directory);
 
 // Removes a directory tree; read-only files included.
 void RemoveTree(const std::string& path);
+void RemoveTree(const std::wstring& path);
 
 }  // namespace wextest
