@@ -119,10 +119,15 @@ wex_wine_up() {
     wex_quiet "$WEX_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f || return
     "$WEX_WINESERVER" -w || return
     "$WEX_WINESERVER" -p </dev/null >/dev/null 2>&1 || return
-    # Start Wine's own system processes (services, explorer) now, with no
-    # stream of ours as their output: started by the first test instead, they
-    # would inherit its output pipe and keep CTest waiting for ever.
+    # Start Wine's own system processes now, with no stream of ours as their
+    # output: started by the first program that needs them, they would
+    # inherit its output streams (and the handles it passes on), and keep
+    # whoever reads those waiting for ever: CTest, or a test that reads a
+    # child installer's output. A console program starts the services; the
+    # desktop process, which the first window would start, is started here
+    # in the background as Wine itself starts it.
     wex_quiet "$WEX_WINE" reg query 'HKCU\Software\Wine' </dev/null || true
+    "$WEX_WINE" explorer.exe /desktop </dev/null >/dev/null 2>&1 &
 
     local name
     {

@@ -207,9 +207,40 @@ std::string Golden(const std::string& name) {
     return text;
 }
 
+struct InstallerRun {
+    bool started = false;
+    DWORD exitCode = 0;
+    std::string output;  // why it did not run or end, if so
+};
+
+// Runs the installer to its end with no handle of ours: an NSIS installer
+// writes nothing, and a process that it starts (the desktop process when it
+// is the prefix's first window) would hold a pipe given to it for ever.
+InstallerRun RunInstallerProgram(std::wstring commandLine) {
+    constexpr DWORD kLongestRunMs = 240000;
+    InstallerRun run;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    run.started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                 &process) != FALSE;
+    if (!run.started) {
+        run.output = "CreateProcessW failed: " + std::to_string(GetLastError());
+        return run;
+    }
+    if (WaitForSingleObject(process.hProcess, kLongestRunMs) != WAIT_OBJECT_0) {
+        run.output = "the installer did not end within " + std::to_string(kLongestRunMs) + " ms";
+        TerminateProcess(process.hProcess, 1);
+    }
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return run;
+}
+
 // What the installer left, gathered once for all the tests of a run.
 struct Run {
-    wextest::ProgramRun installer;
+    InstallerRun installer;
     std::string requestsBefore, requestsAfter;
     std::map<std::string, std::string> values;  // the placeholders' values
 };
@@ -229,7 +260,7 @@ void RunInstaller() {
         command += " /REGHOST=localhost /REGPORT=" + g_run.values["PORT"];
     }
     command += " /D=" + g_options.installDir;
-    g_run.installer = wextest::RunProgram(Wide(command));
+    g_run.installer = RunInstallerProgram(Wide(command));
     if (g_options.script == "provision") g_run.requestsAfter = ReadBytes(g_options.server + "\\requests.log");
 
     auto& v = g_run.values;
