@@ -11,14 +11,18 @@
 ; for wexlib_path, RESULT for wexlib_result, and so on.
 ;
 ; Every macro works in ANSI ("Unicode false") and Unicode installers, 32-bit
-; and 64-bit. Wexlib.dll takes 8-bit strings in both: texts go to it as "m"
-; strings (in a Unicode installer converted to the ANSI code page on the way
-; in, output texts converted back), numbers as "i", buffers as pointer-sized
-; "p" addresses. Inputs may be any text, variables and registers included;
-; only a literal text that holds a backtick (`) cannot be passed directly
-; (put it into a variable first). An input is a text with no length limit
-; but the installer's own (NSIS_MAX_STRLEN, 1024 characters by default), and
-; an output text longer than that limit is cut to NSIS_MAX_STRLEN - 1 bytes.
+; and 64-bit, with the same names and parameters. In a Unicode installer
+; (NSIS_UNICODE defined, NSIS 3's default) each macro calls the export's
+; wide twin (its name and "W"): texts go to it as UTF-16 "w" strings, so
+; that paths and names in any language reach the library whatever the
+; machine's ANSI code page, and buffers are sized in characters. An ANSI
+; installer calls the A exports with 8-bit "m" strings in the ANSI code page.
+; Numbers go as "i", buffers as pointer-sized "p" addresses. Inputs may be
+; any text, variables and registers included; only a literal text that holds
+; a backtick (`) cannot be passed directly (put it into a variable first). An
+; input is a text with no length limit but the installer's own
+; (NSIS_MAX_STRLEN, 1024 characters by default), and an output text longer
+; than that limit is cut to NSIS_MAX_STRLEN - 1 characters.
 ;
 ; A macro leaves $0-$9, $R0-$R9 and the stack as it found them, except for
 ; the variables it was given for its outputs: it takes its inputs from the
@@ -28,18 +32,20 @@
 ; can be used inside other macros and next to other headers' defines.
 ;
 ; Output buffers are allocated for each call with System::Alloc (zeroed)
-; and freed after it, in the sizes wexlib.h gives for each export:
-;   GetFileItem       value       399 bytes (398 characters and the zero)
-;   _GetUserName      user        80 bytes
-;   EnumKeys          name        256 bytes
-;   URLEncode         out         3 x (the text's length in bytes) + 1
-;   ComputeMerchID    identifier  the name's length in bytes + 4
+; and freed after it, in the sizes wexlib.h gives for each export, counted
+; in characters (bytes in an ANSI installer, UTF-16 units in a Unicode one):
+;   GetFileItem       value       399 (398 characters and the zero)
+;   _GetUserName      user        80
+;   EnumKeys          name        256
+;   URLEncode         out         3 x (the text's length in bytes, in the
+;                                 ANSI code page or as UTF-8) + 1
+;   ComputeMerchID    identifier  the name's length + 4
 ;   GetAllItemNames   names       the file's size in bytes + 1, the size
 ;                                 being taken just before the call
 ;   SubstituteKeys    public key  at most 2044 characters per public block
 ;                                 plus the zero: the key file's size + 1
 ;                                 (the blocks are a part of the key file's
-;                                 text), and 4096 bytes at least
+;                                 text), and 4096 at least
 ; The two exports that change an input in place get a writable copy of it
 ; of its own length plus the zero: ComputeMerchID's name (lowercased there)
 ; and SetRegMultiSz's list (split there). The caller's text is unchanged.
@@ -71,6 +77,22 @@
 !define WEXLIB_USER_NAME_SIZE 80
 !define WEXLIB_KEY_NAME_SIZE 256
 !define WEXLIB_PUBLIC_KEY_MIN_SIZE 4096
+
+; The exports' text type and names for this installer: the wide twins with
+; "w" strings in a Unicode installer, the A exports with "m" strings in an
+; ANSI one. _WEXLIB_CHAR is a character's size in bytes, _WEXLIB_AW the
+; suffix of the platform functions that take such texts.
+!ifdef NSIS_UNICODE
+  !define _WEXLIB_T w
+  !define _WEXLIB_W W
+  !define _WEXLIB_CHAR 2
+  !define _WEXLIB_AW W
+!else
+  !define _WEXLIB_T m
+  !define _WEXLIB_W ""
+  !define _WEXLIB_CHAR 1
+  !define _WEXLIB_AW A
+!endif
 
 ; ---- Loading ------------------------------------------------------------
 
@@ -120,57 +142,56 @@
   Pop ${wexlib_result}
 !macroend
 
-; Inside a System::Store frame: $5 = the 8-bit text at address $4, cut at
-; NSIS_MAX_STRLEN - 1 bytes ("" for address 0); then $4 is freed. Uses $7.
+; Inside a System::Store frame: $5 = the text at address $4, cut at
+; NSIS_MAX_STRLEN - 1 characters ("" for address 0); then $4 is freed.
 !macro _Wexlib_TakeText
   ${If} $4 P= 0
     StrCpy $5 ""
   ${Else}
-    !if ${NSIS_CHAR_SIZE} > 1
-      ; Converted here, up to the text's zero: an "m" output converts a
-      ; fixed NSIS_MAX_STRLEN bytes into room for one character less and so
-      ; relies on what a conversion that ran out of room leaves behind. The
-      ; text is cut in place first (lstrcpynA onto itself ends it at the
-      ; limit).
-      System::Call 'kernel32::lstrcpynA(p r4, p r4, i ${NSIS_MAX_STRLEN})'
-      System::Call 'kernel32::MultiByteToWideChar(i 0, i 0, p r4, i -1, w .r5, i ${NSIS_MAX_STRLEN}) i .r7'
-    !else
-      System::Call 'kernel32::lstrcpynA(m .r5, p r4, i ${NSIS_MAX_STRLEN})'
-    !endif
+    System::Call 'kernel32::lstrcpyn${_WEXLIB_AW}(${_WEXLIB_T} .r5, p r4, i ${NSIS_MAX_STRLEN})'
     System::Free $4
   ${EndIf}
 !macroend
 
-; Inside a System::Store frame: $4 = a zeroed buffer of the size in bytes
-; of the file named by $1 plus one, and at least $6 bytes; the size comes
-; from the file's attribute data (36 bytes, zero when it cannot be read:
-; the size is the last two 32-bit fields, high then low). A file of 2 GiB
-; or more gets address 0, which the exports refuse. Uses $6, $7 and $8.
+; Inside a System::Store frame: $4 = a zeroed buffer of $6 characters.
+!macro _Wexlib_AllocChars
+  IntOp $6 $6 * ${_WEXLIB_CHAR}
+  System::Alloc $6
+  Pop $4
+!macroend
+
+; Inside a System::Store frame: $4 = a zeroed buffer of as many characters
+; as the file named by $1 has bytes, plus one, and at least $6 characters;
+; the size comes from the file's attribute data (36 bytes, zero when it
+; cannot be read: the size is the last two 32-bit fields, high then low). A
+; file of 1 GiB or more gets address 0, which the exports refuse. Uses $6,
+; $7 and $8.
 !macro _Wexlib_BufferForFileOf1
   System::Alloc 36
   Pop $7
-  System::Call 'kernel32::GetFileAttributesExA(m r1, i 0, p r7)'
+  System::Call 'kernel32::GetFileAttributesEx${_WEXLIB_AW}(${_WEXLIB_T} r1, i 0, p r7)'
   System::Call '*$7(&v28, i .r8, i .r7)'
   System::Free $7
   ${If} $8 <> 0
   ${OrIf} $7 < 0
+  ${OrIf} $7 >= 0x40000000
     StrCpy $4 0
   ${Else}
     IntOp $7 $7 + 1
     ${IfThen} $7 > $6 ${|} StrCpy $6 $7 ${|}
-    System::Alloc $6
-    Pop $4
+    !insertmacro _Wexlib_AllocChars
   ${EndIf}
 !macroend
 
-; Inside a System::Store frame: $3 = a fresh writable copy of the 8-bit
-; form of the text in $1 (its length in bytes in $2). Uses $6.
+; Inside a System::Store frame: $3 = a fresh writable copy of the text in $1
+; as the export takes it (its length in characters in $2). Uses $6.
 !macro _Wexlib_WritableCopyOf1
-  System::Call 'kernel32::lstrlenA(m r1) i .r2'
+  System::Call 'kernel32::lstrlen${_WEXLIB_AW}(${_WEXLIB_T} r1) i .r2'
   IntOp $6 $2 + 1
+  IntOp $6 $6 * ${_WEXLIB_CHAR}
   System::Alloc $6
   Pop $3
-  System::Call 'kernel32::lstrcpyA(p r3, m r1)'
+  System::Call 'kernel32::lstrcpy${_WEXLIB_AW}(p r3, ${_WEXLIB_T} r1)'
 !macroend
 
 ; Ends a System::Store frame: result $0, output text $5 to the caller's
@@ -188,49 +209,49 @@
 ; FindFileItem: 1 when PATH holds an item line for NAME whose text after the
 ; "=" contains FILTER ("" matches any item line for NAME); else 0.
 !macro Wexlib_FindFileItem wexlib_path wexlib_name wexlib_filter wexlib_result
-  !insertmacro _Wexlib_Call3 FindFileItem m m m `${wexlib_path}` `${wexlib_name}` `${wexlib_filter}` ${wexlib_result}
+  !insertmacro _Wexlib_Call3 FindFileItem${_WEXLIB_W} ${_WEXLIB_T} ${_WEXLIB_T} ${_WEXLIB_T} `${wexlib_path}` `${wexlib_name}` `${wexlib_filter}` ${wexlib_result}
 !macroend
 
 ; GetFileItem: RESULT 1 when an item line for NAME exists, VALUE its first
 ; value (leading spaces and newline dropped); "" when there is none.
-; Buffer: 399 bytes.
+; Buffer: 399 characters.
 !macro Wexlib_GetFileItem wexlib_path wexlib_name wexlib_result wexlib_value
   Push `${wexlib_name}`
   Push `${wexlib_path}`
   System::Store "s"
   Pop $1
   Pop $2
-  System::Alloc ${WEXLIB_ITEM_VALUE_SIZE}
-  Pop $4
-  System::Call '"${WEXLIB_DLL}"::GetFileItem(m r1, m r2, p r4) i .r0'
+  StrCpy $6 ${WEXLIB_ITEM_VALUE_SIZE}
+  !insertmacro _Wexlib_AllocChars
+  System::Call '"${WEXLIB_DLL}"::GetFileItem${_WEXLIB_W}(${_WEXLIB_T} r1, ${_WEXLIB_T} r2, p r4) i .r0'
   !insertmacro _Wexlib_TakeText
   !insertmacro _Wexlib_Deliver2 ${wexlib_result} ${wexlib_value}
 !macroend
 
 ; GetAllItemNames: RESULT the number of names, NAMES each name that precedes
 ; a "=" on a line of PATH followed by "&"; "" after a failure.
-; Buffer: PATH's size + 1 bytes, taken right before the call (no buffer
-; for a file of 2 GiB or more: RESULT 0).
+; Buffer: PATH's size in bytes + 1 characters, taken right before the call
+; (no buffer for a file of 1 GiB or more: RESULT 0).
 !macro Wexlib_GetAllItemNames wexlib_path wexlib_result wexlib_names
   Push `${wexlib_path}`
   System::Store "s"
   Pop $1
   StrCpy $6 1
   !insertmacro _Wexlib_BufferForFileOf1
-  System::Call '"${WEXLIB_DLL}"::GetAllItemNames(m r1, p r4) i .r0'
+  System::Call '"${WEXLIB_DLL}"::GetAllItemNames${_WEXLIB_W}(${_WEXLIB_T} r1, p r4) i .r0'
   !insertmacro _Wexlib_TakeText
   !insertmacro _Wexlib_Deliver2 ${wexlib_result} ${wexlib_names}
 !macroend
 
 ; _GetUserName: RESULT 1 when the passwd file PATH opens, USER the text of
-; its first line before the first ":". Buffer: 80 bytes.
+; its first line before the first ":". Buffer: 80 characters.
 !macro Wexlib__GetUserName wexlib_path wexlib_result wexlib_user
   Push `${wexlib_path}`
   System::Store "s"
   Pop $1
-  System::Alloc ${WEXLIB_USER_NAME_SIZE}
-  Pop $4
-  System::Call '"${WEXLIB_DLL}"::_GetUserName(m r1, p r4) i .r0'
+  StrCpy $6 ${WEXLIB_USER_NAME_SIZE}
+  !insertmacro _Wexlib_AllocChars
+  System::Call '"${WEXLIB_DLL}"::_GetUserName${_WEXLIB_W}(${_WEXLIB_T} r1, p r4) i .r0'
   !insertmacro _Wexlib_TakeText
   !insertmacro _Wexlib_Deliver2 ${wexlib_result} ${wexlib_user}
 !macroend
@@ -238,30 +259,30 @@
 ; SetFileItem: sets every item line for NAME to its text up to the "=" and
 ; VALUE, or appends "NAME=VALUE" on a line of its own. 1 when rewritten.
 !macro Wexlib_SetFileItem wexlib_path wexlib_name wexlib_value wexlib_result
-  !insertmacro _Wexlib_Call3 SetFileItem m m m `${wexlib_path}` `${wexlib_name}` `${wexlib_value}` ${wexlib_result}
+  !insertmacro _Wexlib_Call3 SetFileItem${_WEXLIB_W} ${_WEXLIB_T} ${_WEXLIB_T} ${_WEXLIB_T} `${wexlib_path}` `${wexlib_name}` `${wexlib_value}` ${wexlib_result}
 !macroend
 
 ; AddFileItem: appends "NAME = VALUE" on a line of its own, creating PATH
 ; when missing. 1 when written.
 !macro Wexlib_AddFileItem wexlib_path wexlib_name wexlib_value wexlib_result
-  !insertmacro _Wexlib_Call3 AddFileItem m m m `${wexlib_path}` `${wexlib_name}` `${wexlib_value}` ${wexlib_result}
+  !insertmacro _Wexlib_Call3 AddFileItem${_WEXLIB_W} ${_WEXLIB_T} ${_WEXLIB_T} ${_WEXLIB_T} `${wexlib_path}` `${wexlib_name}` `${wexlib_value}` ${wexlib_result}
 !macroend
 
 ; DeleteFileItem: drops the item lines for NAME whose text from the "=" on
 ; contains FILTER ("": all of them). RESULT the number of lines dropped.
 !macro Wexlib_DeleteFileItem wexlib_path wexlib_name wexlib_filter wexlib_result
-  !insertmacro _Wexlib_Call3 DeleteFileItem m m m `${wexlib_path}` `${wexlib_name}` `${wexlib_filter}` ${wexlib_result}
+  !insertmacro _Wexlib_Call3 DeleteFileItem${_WEXLIB_W} ${_WEXLIB_T} ${_WEXLIB_T} ${_WEXLIB_T} `${wexlib_path}` `${wexlib_name}` `${wexlib_filter}` ${wexlib_result}
 !macroend
 
 ; Substitute: replaces every SEARCH in PATH by REPLACEMENT. 1 when rewritten.
 !macro Wexlib_Substitute wexlib_path wexlib_search wexlib_replacement wexlib_result
-  !insertmacro _Wexlib_Call3 Substitute m m m `${wexlib_path}` `${wexlib_search}` `${wexlib_replacement}` ${wexlib_result}
+  !insertmacro _Wexlib_Call3 Substitute${_WEXLIB_W} ${_WEXLIB_T} ${_WEXLIB_T} ${_WEXLIB_T} `${wexlib_path}` `${wexlib_search}` `${wexlib_replacement}` ${wexlib_result}
 !macroend
 
 ; AppendFile: appends the text of SOURCE to DESTINATION (created when
 ; missing). 1 when appended.
 !macro Wexlib_AppendFile wexlib_source wexlib_destination wexlib_result
-  !insertmacro _Wexlib_Call2 AppendFile m m `${wexlib_source}` `${wexlib_destination}` ${wexlib_result}
+  !insertmacro _Wexlib_Call2 AppendFile${_WEXLIB_W} ${_WEXLIB_T} ${_WEXLIB_T} `${wexlib_source}` `${wexlib_destination}` ${wexlib_result}
 !macroend
 
 ; ---- HTTP notification --------------------------------------------------
@@ -269,28 +290,33 @@
 ; SendMsg: posts BODY (form-encoded already) to PATH on HOST:PORT (PORT as
 ; decimal text). 1 when the reply's first line holds " 200 ".
 !macro Wexlib_SendMsg wexlib_host wexlib_port wexlib_path wexlib_body wexlib_result
-  !insertmacro _Wexlib_Call4 SendMsg m m m m `${wexlib_host}` `${wexlib_port}` `${wexlib_path}` `${wexlib_body}` ${wexlib_result}
+  !insertmacro _Wexlib_Call4 SendMsg${_WEXLIB_W} ${_WEXLIB_T} ${_WEXLIB_T} ${_WEXLIB_T} ${_WEXLIB_T} `${wexlib_host}` `${wexlib_port}` `${wexlib_path}` `${wexlib_body}` ${wexlib_result}
 !macroend
 
 ; SendMsgSecure: SendMsg inside a TLS session (TLS 1.2 or newer); the server's
 ; certificate must chain to a root of the machine's root store and be for
 ; HOST. 1 when the reply's first line holds " 200 ".
 !macro Wexlib_SendMsgSecure wexlib_host wexlib_port wexlib_path wexlib_body wexlib_result
-  !insertmacro _Wexlib_Call4 SendMsgSecure m m m m `${wexlib_host}` `${wexlib_port}` `${wexlib_path}` `${wexlib_body}` ${wexlib_result}
+  !insertmacro _Wexlib_Call4 SendMsgSecure${_WEXLIB_W} ${_WEXLIB_T} ${_WEXLIB_T} ${_WEXLIB_T} ${_WEXLIB_T} `${wexlib_host}` `${wexlib_port}` `${wexlib_path}` `${wexlib_body}` ${wexlib_result}
 !macroend
 
 ; URLEncode: OUT receives TEXT form-encoded; RESULT is always 0.
-; Buffer: 3 x TEXT's length in bytes + 1.
+; Buffer: 3 x TEXT's length in bytes (UTF-8 in a Unicode installer) + 1.
 !macro Wexlib_URLEncode wexlib_text wexlib_result wexlib_out
   Push `${wexlib_text}`
   System::Store "s"
   Pop $1
-  System::Call 'kernel32::lstrlenA(m r1) i .r2'
+  !ifdef NSIS_UNICODE
+    ; The twin encodes the text's UTF-8 bytes (the count includes the zero).
+    System::Call 'kernel32::WideCharToMultiByte(i 65001, i 0, w r1, i -1, p 0, i 0, p 0, p 0) i .r2'
+    IntOp $2 $2 - 1
+  !else
+    System::Call 'kernel32::lstrlenA(m r1) i .r2'
+  !endif
   IntOp $6 $2 * 3
   IntOp $6 $6 + 1
-  System::Alloc $6
-  Pop $4
-  System::Call '"${WEXLIB_DLL}"::URLEncode(m r1, p r4) i .r0'
+  !insertmacro _Wexlib_AllocChars
+  System::Call '"${WEXLIB_DLL}"::URLEncode${_WEXLIB_W}(${_WEXLIB_T} r1, p r4) i .r0'
   !insertmacro _Wexlib_TakeText
   !insertmacro _Wexlib_Deliver2 ${wexlib_result} ${wexlib_out}
 !macroend
@@ -299,43 +325,43 @@
 
 ; ServiceExists: 1 when the service NAME can be opened for a status query.
 !macro Wexlib_ServiceExists wexlib_name wexlib_result
-  !insertmacro _Wexlib_Call1 ServiceExists m `${wexlib_name}` ${wexlib_result}
+  !insertmacro _Wexlib_Call1 ServiceExists${_WEXLIB_W} ${_WEXLIB_T} `${wexlib_name}` ${wexlib_result}
 !macroend
 
 ; ServiceRunning: 1 when the service NAME is running.
 !macro Wexlib_ServiceRunning wexlib_name wexlib_result
-  !insertmacro _Wexlib_Call1 ServiceRunning m `${wexlib_name}` ${wexlib_result}
+  !insertmacro _Wexlib_Call1 ServiceRunning${_WEXLIB_W} ${_WEXLIB_T} `${wexlib_name}` ${wexlib_result}
 !macroend
 
 ; StopService: stops the service NAME and waits (within the wait limit):
 ; 1 once it is stopped.
 !macro Wexlib_StopService wexlib_name wexlib_result
-  !insertmacro _Wexlib_Call1 StopService m `${wexlib_name}` ${wexlib_result}
+  !insertmacro _Wexlib_Call1 StopService${_WEXLIB_W} ${_WEXLIB_T} `${wexlib_name}` ${wexlib_result}
 !macroend
 
 ; RemoveService: 1 when the service manager accepted the deletion of NAME
 ; (a running service is not stopped first).
 !macro Wexlib_RemoveService wexlib_name wexlib_result
-  !insertmacro _Wexlib_Call1 RemoveService m `${wexlib_name}` ${wexlib_result}
+  !insertmacro _Wexlib_Call1 RemoveService${_WEXLIB_W} ${_WEXLIB_T} `${wexlib_name}` ${wexlib_result}
 !macroend
 
 ; InstallService: (re)creates the service NAME running BINARY_PATH (the
 ; command line, quoted as the service manager wants it) with START_TYPE
 ; (2 automatic, 3 on demand, 4 disabled). 1 when created.
 !macro Wexlib_InstallService wexlib_name wexlib_binary_path wexlib_start_type wexlib_result
-  !insertmacro _Wexlib_Call3 InstallService m m i `${wexlib_name}` `${wexlib_binary_path}` `${wexlib_start_type}` ${wexlib_result}
+  !insertmacro _Wexlib_Call3 InstallService${_WEXLIB_W} ${_WEXLIB_T} ${_WEXLIB_T} i `${wexlib_name}` `${wexlib_binary_path}` `${wexlib_start_type}` ${wexlib_result}
 !macroend
 
 ; BeginService: starts the service NAME and waits (within the wait limit):
 ; 1 once it runs.
 !macro Wexlib_BeginService wexlib_name wexlib_result
-  !insertmacro _Wexlib_Call1 BeginService m `${wexlib_name}` ${wexlib_result}
+  !insertmacro _Wexlib_Call1 BeginService${_WEXLIB_W} ${_WEXLIB_T} `${wexlib_name}` ${wexlib_result}
 !macroend
 
 ; UnInstallService: stops (when running) and removes the service NAME;
 ; 1 whenever the service manager opened.
 !macro Wexlib_UnInstallService wexlib_name wexlib_result
-  !insertmacro _Wexlib_Call1 UnInstallService m `${wexlib_name}` ${wexlib_result}
+  !insertmacro _Wexlib_Call1 UnInstallService${_WEXLIB_W} ${_WEXLIB_T} `${wexlib_name}` ${wexlib_result}
 !macroend
 
 ; ---- Registry (keys below HKEY_LOCAL_MACHINE, no leading "\") -----------
@@ -343,19 +369,19 @@
 ; RegRemoveValue: deletes VALUE_NAME of SUBKEY; 1 when deleted and the key
 ; still holds a value.
 !macro Wexlib_RegRemoveValue wexlib_subkey wexlib_value_name wexlib_result
-  !insertmacro _Wexlib_Call2 RegRemoveValue m m `${wexlib_subkey}` `${wexlib_value_name}` ${wexlib_result}
+  !insertmacro _Wexlib_Call2 RegRemoveValue${_WEXLIB_W} ${_WEXLIB_T} ${_WEXLIB_T} `${wexlib_subkey}` `${wexlib_value_name}` ${wexlib_result}
 !macroend
 
 ; RegRemovePayComponent: deletes the store's Components_Payment value (and
 ; the store's key when that was its last value). 1 when other values remain
 ; or the store's key was deleted.
 !macro Wexlib_RegRemovePayComponent wexlib_store wexlib_result
-  !insertmacro _Wexlib_Call1 RegRemovePayComponent m `${wexlib_store}` ${wexlib_result}
+  !insertmacro _Wexlib_Call1 RegRemovePayComponent${_WEXLIB_W} ${_WEXLIB_T} `${wexlib_store}` ${wexlib_result}
 !macroend
 
 ; SetRegMultiSz: writes VALUE_NAME of the existing SUBKEY as REG_MULTI_SZ
 ; from LIST, pieces separated by "+". Buffer: a writable copy of LIST (its
-; length in bytes + 1), which the export splits in place.
+; length + 1), which the export splits in place.
 !macro Wexlib_SetRegMultiSz wexlib_subkey wexlib_value_name wexlib_list wexlib_result
   Push `${wexlib_value_name}`
   Push `${wexlib_subkey}`
@@ -363,7 +389,7 @@
   System::Store "s"
   Pop $1
   !insertmacro _Wexlib_WritableCopyOf1
-  System::Call '"${WEXLIB_DLL}"::SetRegMultiSz(m s, m s, p r3) i .r0'
+  System::Call '"${WEXLIB_DLL}"::SetRegMultiSz${_WEXLIB_W}(${_WEXLIB_T} s, ${_WEXLIB_T} s, p r3) i .r0'
   System::Free $3
   Push $0
   System::Store "l"
@@ -372,16 +398,16 @@
 
 ; EnumKeys: NAME receives the name of subkey number INDEX of SUBKEY; RESULT
 ; 1, or 0 and "" when there is none. An INDEX other than 0 goes on in the key
-; that the last call opened. Buffer: 256 bytes.
+; that the last call opened. Buffer: 256 characters.
 !macro Wexlib_EnumKeys wexlib_subkey wexlib_index wexlib_result wexlib_name
   Push `${wexlib_index}`
   Push `${wexlib_subkey}`
   System::Store "s"
   Pop $1
   Pop $2
-  System::Alloc ${WEXLIB_KEY_NAME_SIZE}
-  Pop $4
-  System::Call '"${WEXLIB_DLL}"::EnumKeys(m r1, i r2, p r4) i .r0'
+  StrCpy $6 ${WEXLIB_KEY_NAME_SIZE}
+  !insertmacro _Wexlib_AllocChars
+  System::Call '"${WEXLIB_DLL}"::EnumKeys${_WEXLIB_W}(${_WEXLIB_T} r1, i r2, p r4) i .r0'
   !insertmacro _Wexlib_TakeText
   !insertmacro _Wexlib_Deliver2 ${wexlib_result} ${wexlib_name}
 !macroend
@@ -392,13 +418,13 @@
 ; SEED, for INSTALL_ROOT\merchants\MERCHANT\MERCHANT.key, and waits 1.5 s.
 ; 1 when the generator was started (it may still be running).
 !macro Wexlib_MakeKeys wexlib_install_root wexlib_merchant wexlib_seed wexlib_result
-  !insertmacro _Wexlib_Call3 MakeKeys m m m `${wexlib_install_root}` `${wexlib_merchant}` `${wexlib_seed}` ${wexlib_result}
+  !insertmacro _Wexlib_Call3 MakeKeys${_WEXLIB_W} ${_WEXLIB_T} ${_WEXLIB_T} ${_WEXLIB_T} `${wexlib_install_root}` `${wexlib_merchant}` `${wexlib_seed}` ${wexlib_result}
 !macroend
 
 ; SubstituteKeys: moves the key blocks of KEY_PATH into the item file
 ; ITEM_PATH and writes reginfo.txt beside it. RESULT 1 when both blocks were
 ; complete; PUBLIC_KEY the public blocks' body lines, newlines included.
-; Buffer: the key file's size + 1 bytes, 4096 at least (see above).
+; Buffer: the key file's size in bytes + 1 characters, 4096 at least (see above).
 !macro Wexlib_SubstituteKeys wexlib_key_path wexlib_item_path wexlib_result wexlib_public_key
   Push `${wexlib_item_path}`
   Push `${wexlib_key_path}`
@@ -407,24 +433,23 @@
   Pop $2
   StrCpy $6 ${WEXLIB_PUBLIC_KEY_MIN_SIZE}
   !insertmacro _Wexlib_BufferForFileOf1
-  System::Call '"${WEXLIB_DLL}"::SubstituteKeys(m r1, m r2, p r4) i .r0'
+  System::Call '"${WEXLIB_DLL}"::SubstituteKeys${_WEXLIB_W}(${_WEXLIB_T} r1, ${_WEXLIB_T} r2, p r4) i .r0'
   !insertmacro _Wexlib_TakeText
   !insertmacro _Wexlib_Deliver2 ${wexlib_result} ${wexlib_public_key}
 !macroend
 
 ; ComputeMerchID: IDENTIFIER receives NAME as given, "-" and a two-digit
 ; check number of the lowercased NAME; RESULT is always 0. Buffers: a
-; writable copy of NAME (its length in bytes + 1), which the export
-; lowercases, and the identifier (the length + 4).
+; writable copy of NAME (its length + 1), which the export lowercases, and
+; the identifier (the length + 4).
 !macro Wexlib_ComputeMerchID wexlib_name wexlib_result wexlib_identifier
   Push `${wexlib_name}`
   System::Store "s"
   Pop $1
   !insertmacro _Wexlib_WritableCopyOf1
   IntOp $6 $2 + 4
-  System::Alloc $6
-  Pop $4
-  System::Call '"${WEXLIB_DLL}"::ComputeMerchID(p r3, p r4) i .r0'
+  !insertmacro _Wexlib_AllocChars
+  System::Call '"${WEXLIB_DLL}"::ComputeMerchID${_WEXLIB_W}(p r3, p r4) i .r0'
   System::Free $3
   !insertmacro _Wexlib_TakeText
   !insertmacro _Wexlib_Deliver2 ${wexlib_result} ${wexlib_identifier}
@@ -441,9 +466,9 @@
   Pop $1
   Pop $2
   ${If} $2 == ""
-    System::Call '"${WEXLIB_DLL}"::RunCommand(m r1, p 0) i .r0'
+    System::Call '"${WEXLIB_DLL}"::RunCommand${_WEXLIB_W}(${_WEXLIB_T} r1, p 0) i .r0'
   ${Else}
-    System::Call '"${WEXLIB_DLL}"::RunCommand(m r1, m r2) i .r0'
+    System::Call '"${WEXLIB_DLL}"::RunCommand${_WEXLIB_W}(${_WEXLIB_T} r1, ${_WEXLIB_T} r2) i .r0'
   ${EndIf}
   Push $0
   System::Store "l"
@@ -454,18 +479,18 @@
 ; process matching TASK_PATTERN is asked to close (FORCE 0, when it has a
 ; window) or terminated. 1 when the last one acted on was ended or asked.
 !macro Wexlib_KillProcess wexlib_task_pattern wexlib_process_id wexlib_force wexlib_result
-  !insertmacro _Wexlib_Call3 KillProcess m i i `${wexlib_task_pattern}` `${wexlib_process_id}` `${wexlib_force}` ${wexlib_result}
+  !insertmacro _Wexlib_Call3 KillProcess${_WEXLIB_W} ${_WEXLIB_T} i i `${wexlib_task_pattern}` `${wexlib_process_id}` `${wexlib_force}` ${wexlib_result}
 !macroend
 
 ; GetPID: the id of the first process matching TASK_PATTERN, 0 when none.
 !macro Wexlib_GetPID wexlib_task_pattern wexlib_result
-  !insertmacro _Wexlib_Call1 GetPID m `${wexlib_task_pattern}` ${wexlib_result}
+  !insertmacro _Wexlib_Call1 GetPID${_WEXLIB_W} ${_WEXLIB_T} `${wexlib_task_pattern}` ${wexlib_result}
 !macroend
 
 ; StopServer: stops the service SERVICE_NAME when it runs, else terminates
 ; the processes matching TASK_PATTERN; 0 when there was neither.
 !macro Wexlib_StopServer wexlib_task_pattern wexlib_service_name wexlib_result
-  !insertmacro _Wexlib_Call2 StopServer m m `${wexlib_task_pattern}` `${wexlib_service_name}` ${wexlib_result}
+  !insertmacro _Wexlib_Call2 StopServer${_WEXLIB_W} ${_WEXLIB_T} ${_WEXLIB_T} `${wexlib_task_pattern}` `${wexlib_service_name}` ${wexlib_result}
 !macroend
 
 ; ---- Unattended installs ------------------------------------------------
@@ -479,7 +504,7 @@
 ; SetLogFile: appends the installer log to PATH from now on; "" closes it.
 ; 1 when a log is open afterwards (and for ""), 0 when PATH cannot be opened.
 !macro Wexlib_SetLogFile wexlib_path wexlib_result
-  !insertmacro _Wexlib_Call1 SetLogFile m `${wexlib_path}` ${wexlib_result}
+  !insertmacro _Wexlib_Call1 SetLogFile${_WEXLIB_W} ${_WEXLIB_T} `${wexlib_path}` ${wexlib_result}
 !macroend
 
 ; SetWaitLimit: bounds the service and network waits to MILLISECONDS
@@ -491,7 +516,7 @@
 ; HideInLog: from now on the installer log masks TEXT, and its URLEncode
 ; form, as "***" wherever it occurs (the log only). 1; 0 for "".
 !macro Wexlib_HideInLog wexlib_text wexlib_result
-  !insertmacro _Wexlib_Call1 HideInLog m `${wexlib_text}` ${wexlib_result}
+  !insertmacro _Wexlib_Call1 HideInLog${_WEXLIB_W} ${_WEXLIB_T} `${wexlib_text}` ${wexlib_result}
 !macroend
 
 !endif ; WEXLIB_NSH_INCLUDED

@@ -17,7 +17,8 @@
 #                          state (screen, env file) in folder STATE
 #   wex_wine_up / wex_wine_down
 #                          the fresh prefix, Xvfb and wineserver, and their
-#                          end. wex_wine_up writes STATE/env, which a later
+#                          end (with WEX_DESKTOP_HOLD naming
+#                          tools/desktophold, also a held desktop process). wex_wine_up writes STATE/env, which a later
 #                          process sources to run Wine there; what it starts
 #                          holds none of the caller's output streams, so
 #                          that a CTest fixture can start it and end.
@@ -123,6 +124,11 @@ wex_wine_up() {
     # stream of ours as their output: started by the first test instead, they
     # would inherit its output pipe and keep CTest waiting for ever.
     wex_quiet "$WEX_WINE" reg query 'HKCU\Software\Wine' </dev/null || true
+    # The desktop process ends when its last program has gone: a program of
+    # ours that holds it (WEX_DESKTOP_HOLD, tools/desktophold) keeps it.
+    if [ -n "${WEX_DESKTOP_HOLD:-}" ]; then
+        "$WEX_WINE" "$WEX_DESKTOP_HOLD" </dev/null >/dev/null 2>&1 &
+    fi
 
     local name
     {

@@ -20,7 +20,9 @@
 ;   provision-x86-ansi.exe [/S] [/REGHOST=host /REGPORT=port] [/D=C:\install\root]
 ; /S runs unattended: no message box of the library is shown and every call
 ; goes to <install root>\install.log. /REGHOST and /REGPORT post the
-; merchant's registration there. /D= (last, unquoted) sets the install root.
+; merchant's registration there over HTTPS. /D= (last, unquoted) sets the
+; install root; a Unicode installer (x86-unicode, amd64-unicode) calls the
+; library's wide twins, so that root may have a name in any language.
 ; A failed step ends the setup with exit code 2 and writes what failed to
 ; <install root>\setup-error.txt.
 
@@ -161,7 +163,9 @@ Function MerchantKeys
   DetailPrint "Merchant settings ($0): $1"
 FunctionEnd
 
-; The registration post, when /REGHOST= and /REGPORT= name a server.
+; The registration post over HTTPS, when /REGHOST= and /REGPORT= name a
+; server; its certificate must be for that host and chain to a root of the
+; machine's root store.
 Function Register
   ${GetParameters} $0
   ClearErrors
@@ -173,8 +177,8 @@ Function Register
   ${EndIf}
   !insertmacro Wexlib_URLEncode "${MERCHANT_NAME}" $0 $3
   !insertmacro Wexlib_URLEncode $MerchantId $0 $4
-  !insertmacro Wexlib_SendMsg $1 $2 "/register" "merchant=$3&id=$4" $0
-  !insertmacro Require $0 1 "SendMsg $1:$2"
+  !insertmacro Wexlib_SendMsgSecure $1 $2 "/register" "merchant=$3&id=$4" $0
+  !insertmacro Require $0 1 "SendMsgSecure $1:$2"
 FunctionEnd
 
 ; The store's service: installed, started, stopped and removed again, as a

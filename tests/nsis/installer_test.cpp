@@ -3,12 +3,14 @@
 //
 //   nsis_installer_tests --script provision|macros --installer EXE
 //       --install-dir DIR --golden DIR --seed TEXT --max-strlen N
-//       [--server DIR] [gtest flags]
+//       --twins 0|1 [--server DIR] [gtest flags]
 //
 // provision: the example setup (examples/nsis/provision.nsi), posting its
-// registration to the form server whose folder --server names. macros: a call
-// of every macro (tests/nsis/macros.nsi). The installer runs once, before the
-// first test; each test checks one thing it left.
+// registration to the HTTPS form server whose folder --server names. macros:
+// a call of every macro (tests/nsis/macros.nsi). --twins 1: a Unicode
+// installer, whose macros call the wide twins. The installer runs once,
+// before the first test; each test checks one thing it left. The options
+// are read as UTF-16, so the install folder may have a name in any language.
 //
 // Golden files hold the expected bytes; "@NAME@" stands for a value that
 // only the run knows (see Placeholders). Files of expected log events hold
@@ -23,16 +25,22 @@
 #include <string>
 #include <vector>
 
+#include <shellapi.h>
+
 #include "programs.h"
 #include "scratch.h"
 
 namespace {
 
-using wextest::ReadBytes;
+using wextest::Wide;
+
+// A file's bytes; the path (UTF-8) may name it in any language.
+std::string ReadBytes(const std::string& path) { return wextest::ReadBytes(Wide(path)); }
 
 struct Options {
     std::string script, installer, installDir, golden, seed, server;
     std::size_t maxStrlen = 0;
+    bool twins = false;
 };
 Options g_options;
 
@@ -199,9 +207,40 @@ std::string Golden(const std::string& name) {
     return text;
 }
 
+struct InstallerRun {
+    bool started = false;
+    DWORD exitCode = 0;
+    std::string output;  // why it did not run or end, if so
+};
+
+// Runs the installer to its end with no handle of ours: an NSIS installer
+// writes nothing, and a process that it starts (the desktop process when it
+// is the prefix's first window) would hold a pipe given to it for ever.
+InstallerRun RunInstallerProgram(std::wstring commandLine) {
+    constexpr DWORD kLongestRunMs = 240000;
+    InstallerRun run;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    run.started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                 &process) != FALSE;
+    if (!run.started) {
+        run.output = "CreateProcessW failed: " + std::to_string(GetLastError());
+        return run;
+    }
+    if (WaitForSingleObject(process.hProcess, kLongestRunMs) != WAIT_OBJECT_0) {
+        run.output = "the installer did not end within " + std::to_string(kLongestRunMs) + " ms";
+        TerminateProcess(process.hProcess, 1);
+    }
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return run;
+}
+
 // What the installer left, gathered once for all the tests of a run.
 struct Run {
-    wextest::ProgramRun installer;
+    InstallerRun installer;
     std::string requestsBefore, requestsAfter;
     std::map<std::string, std::string> values;  // the placeholders' values
 };
@@ -209,7 +248,7 @@ struct Run {
 Run g_run;
 
 void RunInstaller() {
-    wextest::RemoveTree(g_options.installDir);
+    wextest::RemoveTree(Wide(g_options.installDir));
     std::string command = "\"" + g_options.installer + "\" /S";
     if (g_options.script == "provision") {
         // Each run starts without the store, and the service is not there yet.
@@ -218,14 +257,16 @@ void RunInstaller() {
         const std::string port = ReadBytes(g_options.server + "\\port.txt");
         g_run.values["PORT"] = port.substr(0, port.find_first_of("\r\n"));
         g_run.requestsBefore = ReadBytes(g_options.server + "\\requests.log");
-        command += " /REGHOST=127.0.0.1 /REGPORT=" + g_run.values["PORT"];
+        command += " /REGHOST=localhost /REGPORT=" + g_run.values["PORT"];
     }
     command += " /D=" + g_options.installDir;
-    g_run.installer = wextest::RunProgram(command);
+    g_run.installer = RunInstallerProgram(Wide(command));
     if (g_options.script == "provision") g_run.requestsAfter = ReadBytes(g_options.server + "\\requests.log");
 
     auto& v = g_run.values;
     v["INSTDIR"] = g_options.installDir;
+    // The wide twins' names, which a Unicode installer's log shows.
+    v["W"] = g_options.twins ? "W" : "";
     v["SEED_BYTES"] = std::to_string(g_options.seed.size());
     v["BODY_BYTES"] = std::to_string(sizeof kBody - 1);
     std::string names;
@@ -250,7 +291,7 @@ void RunInstaller() {
     // The console's process id, as the log's first GetPID line that found it gives it.
     const std::string log = ReadBytes(g_options.installDir + "\\install.log");
     for (const std::string& event : Events(log)) {
-        const std::string prefix = "GetPID(\"wexwin\") -> ";
+        const std::string prefix = "GetPID" + v["W"] + "(\"wexwin\") -> ";
         if (StartsWith(event, prefix) && event != prefix + "0") {
             v["PID"] = event.substr(prefix.size());
             break;
@@ -275,7 +316,7 @@ using Macros = Installer;
 
 TEST_F(Provision, EndsWithExitCodeZero) {
     EXPECT_EQ(g_run.installer.exitCode, 0u) << g_run.installer.output;
-    EXPECT_FALSE(wextest::FileExists(g_options.installDir + "\\setup-error.txt")) << Left("setup-error.txt");
+    EXPECT_FALSE(wextest::FileExists(Wide(g_options.installDir + "\\setup-error.txt"))) << Left("setup-error.txt");
 }
 
 TEST_F(Provision, GeneratorWroteOnePublicAndOnePrivateBlock) {
@@ -316,7 +357,7 @@ TEST_F(Provision, LogHasEveryCallInOrderAndEndsClosed) {
     ASSERT_FALSE(g_run.values["PID"].empty()) << "no GetPID line found the console";
     const std::vector<std::string> events = Events(log);
     ExpectInOrder(events, Replace(Golden("provision.log"), g_run.values));
-    EXPECT_EQ(events.back(), "SetLogFile(\"\") -> 1");
+    EXPECT_EQ(events.back(), "SetLogFile" + g_run.values["W"] + "(\"\") -> 1");
 }
 
 TEST_F(Provision, LogShowsNoSecretAndNoBox) {
@@ -332,7 +373,7 @@ TEST_F(Provision, LogShowsNoSecretAndNoBox) {
             EXPECT_EQ(event.find(line), std::string::npos) << "a key line in clear: " << event;
         // The demo server quotes the body back, and the library logs every
         // reply line: those lines aside, the body must not show.
-        const bool replyLine = StartsWith(event, "box [SendMsg] ") || StartsWith(event, "stdout: ");
+        const bool replyLine = StartsWith(event, "box [SendMsgSecure] ") || StartsWith(event, "stdout: ");
         if (!replyLine) {
             EXPECT_EQ(event.find(kBody), std::string::npos) << "the form body in clear: " << event;
         }
@@ -357,9 +398,10 @@ TEST_F(Macros, LogHasTheWholeTextsTheInstallerCut) {
 
 TEST_F(Macros, ServiceIsGone) { EXPECT_FALSE(ServiceListed(kMacrosService)); }
 
-bool TakeOptions(int argc, char** argv) {
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string name = argv[i], value = argv[i + 1];
+bool TakeOptions(const std::vector<std::string>& argv) {
+    for (std::size_t i = 1; i + 1 < argv.size(); i += 2) {
+        const std::string& name = argv[i];
+        const std::string& value = argv[i + 1];
         if (name == "--script") g_options.script = value;
         else if (name == "--installer") g_options.installer = value;
         else if (name == "--install-dir") g_options.installDir = value;
@@ -367,6 +409,7 @@ bool TakeOptions(int argc, char** argv) {
         else if (name == "--seed") g_options.seed = value;
         else if (name == "--server") g_options.server = value;
         else if (name == "--max-strlen") g_options.maxStrlen = std::strtoul(value.c_str(), nullptr, 10);
+        else if (name == "--twins") g_options.twins = value == "1";
         else return false;
     }
     const bool provision = g_options.script == "provision";
@@ -382,10 +425,22 @@ int main(int argc, char** argv) {
     // The library's temporary files go to the root of the current drive.
     SetCurrentDirectoryA("C:\\");
     testing::InitGoogleTest(&argc, argv);
-    if (!TakeOptions(argc, argv)) {
+    // The options again as UTF-16, as Windows has them: the code page would
+    // turn an install folder named in Cyrillic into question marks.
+    std::vector<std::string> options;
+    int count = 0;
+    if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 0; i < count; ++i) options.push_back(wextest::Utf8(wide[i]));
+        LocalFree(wide);
+    }
+    // gtest's own flags go first; they are of the form --gtest_*=VALUE.
+    std::vector<std::string> ours{options.empty() ? std::string() : options[0]};
+    for (std::size_t i = 1; i < options.size(); ++i)
+        if (options[i].rfind("--gtest_", 0) != 0) ours.push_back(options[i]);
+    if (!TakeOptions(ours)) {
         std::fprintf(stderr,
                      "usage: nsis_installer_tests --script provision|macros --installer EXE --install-dir DIR "
-                     "--golden DIR --max-strlen N [--seed TEXT --server DIR]\n");
+                     "--golden DIR --max-strlen N --twins 0|1 [--seed TEXT --server DIR]\n");
         return 2;
     }
     // Only the tests of the script that ran, unless a filter was asked for.

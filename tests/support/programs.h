@@ -22,5 +22,7 @@ struct ProgramRun {
 ProgramRun RunProgram(std::string commandLine, const char* environment = nullptr);
 // The same with a UTF-16 environment block, for names in any language.
 ProgramRun RunProgram(std::string commandLine, const wchar_t* environment);
+// A UTF-16 command line, for paths and names in any language.
+ProgramRun RunProgram(std::wstring commandLine);
 
 }  // namespace wextest

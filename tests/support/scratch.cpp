@@ -115,4 +115,6 @@ void RemoveTreeW(const std::wstring& path) {
 // Walked by the W functions, so that names in any language inside go too.
 void RemoveTree(const std::string& path) { RemoveTreeW(Wide(path)); }
 
+void RemoveTree(const std::wstring& path) { RemoveTreeW(path); }
+
 }  // namespace wextest

@@ -41,5 +41,6 @@ std::set<std::string> FilesIn(const std::string& directory);
 // Removes a directory tree (path in UTF-8); read-only files and names in any
 // language included.
 void RemoveTree(const std::string& path);
+void RemoveTree(const std::wstring& path);
 
 }  // namespace wextest

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -70,21 +71,23 @@ void WriteBlock(std::FILE* out, const char* header, const std::string& text) {
 }
 
 // Creates the directories above path that are missing.
-void MakeParents(const std::string& path) {
-    for (std::size_t at = path.find_first_of("\\/", 3); at != std::string::npos;
-         at = path.find_first_of("\\/", at + 1)) {
-        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+void MakeParents(const std::wstring& path) {
+    for (std::size_t at = path.find_first_of(L"\\/", 3); at != std::wstring::npos;
+         at = path.find_first_of(L"\\/", at + 1)) {
+        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
     }
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    const char* output = nullptr;
-    const char* input = nullptr;
+// Its arguments in UTF-16, as the library starts it: an install root in any
+// language works.
+int wmain(int argc, wchar_t** argv) {
+    const wchar_t* output = nullptr;
+    const wchar_t* input = nullptr;
     for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "-output") == 0) output = argv[i + 1];
-        else if (std::strcmp(argv[i], "-input") == 0) input = argv[i + 1];
+        if (std::wcscmp(argv[i], L"-output") == 0) output = argv[i + 1];
+        else if (std::wcscmp(argv[i], L"-input") == 0) input = argv[i + 1];
         else output = input = nullptr, i = argc;
     }
     if (!output || !input || argc != 5) {
@@ -92,9 +95,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    std::FILE* seedFile = std::fopen(input, "rb");
+    std::FILE* seedFile = _wfopen(input, L"rb");
     if (!seedFile) {
-        std::fprintf(stderr, "makekeys: cannot read seed file %s\n", input);
+        std::fprintf(stderr, "makekeys: cannot read seed file %ls\n", input);
         return 1;
     }
     std::string seed;
@@ -108,19 +111,19 @@ int main(int argc, char** argv) {
 
     // Written aside and renamed when complete: a reader never sees half a file.
     MakeParents(output);
-    std::string partial = std::string(output) + ".part";
-    std::FILE* keyFile = std::fopen(partial.c_str(), "w");
+    const std::wstring partial = std::wstring(output) + L".part";
+    std::FILE* keyFile = _wfopen(partial.c_str(), L"w");
     if (!keyFile) {
-        std::fprintf(stderr, "makekeys: cannot write key file %s\n", output);
+        std::fprintf(stderr, "makekeys: cannot write key file %ls\n", output);
         return 1;
     }
     WriteBlock(keyFile, "$MerchantPUK", publicText);
     WriteBlock(keyFile, "$MerchantPRK", privateText);
     bool written = !std::ferror(keyFile);
     if (std::fclose(keyFile) != 0) written = false;
-    if (!written || !MoveFileExA(partial.c_str(), output, MOVEFILE_REPLACE_EXISTING)) {
-        std::fprintf(stderr, "makekeys: error writing key file %s\n", output);
-        DeleteFileA(partial.c_str());
+    if (!written || !MoveFileExW(partial.c_str(), output, MOVEFILE_REPLACE_EXISTING)) {
+        std::fprintf(stderr, "makekeys: error writing key file %ls\n", output);
+        DeleteFileW(partial.c_str());
         return 1;
     }
     return 0;
