@@ -2,7 +2,7 @@
 #include "itemfile/itemfile.h"
 #include "itemfile/itemline.h"
 #include "itemfile/rewrite.h"
-#include "itemfile/textfile.h"
+#include "fileio/textfile.h"
 
 namespace wex::itemfile {
 namespace {
@@ -35,12 +35,12 @@ int SubstituteText(const char* path, std::string_view search, std::string_view r
 // Appends in binary, with the text mode's newlines written by the library:
 // the C runtime's text-mode append would drop a Ctrl-Z that ends the file.
 int AddItem(const char* path, std::string_view name, std::string_view value) {
-    UniqueFileHandle file = OpenForAppending(path);
+    UniqueFileHandle file = fileio::OpenForAppending(path);
     if (!file) {
         ErrorLine("Could not open file %s for reading.\n", path);
         return 0;
     }
-    FileSink sink(file.Get());
+    fileio::FileSink sink(file.Get());
     TextWriter out(sink);
     out.Write("\n");
     out.Write(name);
@@ -52,23 +52,23 @@ int AddItem(const char* path, std::string_view name, std::string_view value) {
 }
 
 int AppendFileTo(const char* sourcePath, const char* destinationPath) {
-    UniqueFileHandle source = OpenForReading(sourcePath);
+    UniqueFileHandle source = fileio::OpenForReading(sourcePath);
     if (!source) {
         ErrorLine("Could not open file %s for reading.\n", sourcePath);
         return 0;
     }
-    UniqueFileHandle destination = OpenForAppending(destinationPath);
+    UniqueFileHandle destination = fileio::OpenForAppending(destinationPath);
     if (!destination) {
         ErrorLine("could not open file %s for reading .\n", destinationPath);
         return 0;
     }
     // Appending a file to itself would read its own new end for ever.
-    if (SameFile(source.Get(), destination.Get())) {
+    if (fileio::SameFile(source.Get(), destination.Get())) {
         ErrorLine("Could not append file %s to itself (%s).\n", sourcePath, destinationPath);
         return 0;
     }
-    FileSource in(source.Get());
-    FileSink sink(destination.Get());
+    fileio::FileSource in(source.Get());
+    fileio::FileSink sink(destination.Get());
     TextWriter out(sink);
     TextPieceReader pieces(in, kLineBufferSize - 1);
     for (std::string_view piece; pieces.Next(piece);) out.Write(piece);

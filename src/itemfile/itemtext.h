@@ -8,9 +8,13 @@
 #include <string>
 #include <string_view>
 
-#include "itemfile/textstream.h"
+#include "fileio/textstream.h"
 
 namespace wex::itemfile {
+
+using fileio::PieceEdit;
+using fileio::TextPieceReader;
+using fileio::TextWriter;
 
 // ---- Queries ----------------------------------------------------------------
 
@@ -29,17 +33,6 @@ struct ItemNames {
 ItemNames AllNamesIn(TextPieceReader& pieces);
 
 // ---- Edits ------------------------------------------------------------------
-
-// An edit of a text file, fed its pieces in order.
-class PieceEdit {
-public:
-    virtual ~PieceEdit() = default;
-    // Writes what replaces the piece. False refuses the whole edit: the file
-    // is then left as it was.
-    virtual bool Piece(std::string_view piece, TextWriter& out) = 0;
-    // Writes what follows the last piece.
-    virtual void End(TextWriter&) {}
-};
 
 // Every item line for name becomes its text up to and including the "=",
 // then value and a newline; without one, "\nname=value\n" is appended.

@@ -1,13 +1,13 @@
 #include "frame/diagnostics.h"
 #include "itemfile/itemfile.h"
 #include "itemfile/itemline.h"
-#include "itemfile/textfile.h"
+#include "fileio/textfile.h"
 
 namespace wex::itemfile {
 namespace {
 
 UniqueFileHandle OpenItemFile(const char* path) {
-    UniqueFileHandle file = OpenForReading(path);
+    UniqueFileHandle file = fileio::OpenForReading(path);
     if (!file) ErrorLine("Could not open file %s for reading.\n", path);
     return file;
 }
@@ -17,7 +17,7 @@ UniqueFileHandle OpenItemFile(const char* path) {
 int FindItem(const char* path, std::string_view name, std::string_view filter) {
     UniqueFileHandle file = OpenItemFile(path);
     if (!file) return 0;
-    FileSource source(file.Get());
+    fileio::FileSource source(file.Get());
     TextPieceReader pieces(source, kLineBufferSize - 1);
     return FindItemIn(pieces, name, filter) ? 1 : 0;
 }
@@ -25,7 +25,7 @@ int FindItem(const char* path, std::string_view name, std::string_view filter) {
 std::optional<std::string> GetItem(const char* path, std::string_view name) {
     UniqueFileHandle file = OpenItemFile(path);
     if (!file) return std::nullopt;
-    FileSource source(file.Get());
+    fileio::FileSource source(file.Get());
     TextPieceReader pieces(source, kLineBufferSize - 1);
     return ItemValueIn(pieces, name);
 }
@@ -36,18 +36,18 @@ std::optional<ItemNames> GetAllNames(const char* path) {
         ShowBox("Could not open file", path);
         return std::nullopt;
     }
-    FileSource source(file.Get());
+    fileio::FileSource source(file.Get());
     TextPieceReader pieces(source, kLineBufferSize - 1);
     return AllNamesIn(pieces);
 }
 
 std::optional<std::string> ReadUserName(const char* passwdPath) {
-    UniqueFileHandle file = OpenForReading(passwdPath);
+    UniqueFileHandle file = fileio::OpenForReading(passwdPath);
     if (!file) {
         ErrorLine("Could not open passwd file %s for reading.\n", passwdPath);
         return std::nullopt;
     }
-    FileSource source(file.Get());
+    fileio::FileSource source(file.Get());
     TextPieceReader pieces(source, kPasswdLineSize - 1);
     std::string_view firstLine;
     return std::string(pieces.Next(firstLine) ? UserNameOf(firstLine) : std::string_view{});

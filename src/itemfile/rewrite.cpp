@@ -8,7 +8,7 @@
 #include "frame/diagnostics.h"
 #include "frame/winhandles.h"
 #include "itemfile/itemline.h"
-#include "itemfile/textfile.h"
+#include "fileio/textfile.h"
 
 namespace wex::itemfile {
 namespace {
@@ -20,9 +20,9 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDE
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // One write goes to both files.
-class TeeSink : public ByteSink {
+class TeeSink : public fileio::ByteSink {
 public:
-    TeeSink(ByteSink& first, ByteSink& second) : first_(first), second_(second) {}
+    TeeSink(fileio::ByteSink& first, fileio::ByteSink& second) : first_(first), second_(second) {}
     bool Write(const char* bytes, std::size_t size) override {
         const bool a = first_.Write(bytes, size);
         const bool b = second_.Write(bytes, size);
@@ -30,8 +30,8 @@ public:
     }
 
 private:
-    ByteSink& first_;
-    ByteSink& second_;
+    fileio::ByteSink& first_;
+    fileio::ByteSink& second_;
 };
 
 // tmpnam's fresh name, created exclusively. Delete-on-close: the system
@@ -74,7 +74,7 @@ void RemoveSibling(const std::wstring& sibling) {
 RewriteOutcome RewriteThroughTempFile(const char* target, PieceEdit& edit) {
     UniqueFileHandle temp = CreateTempFile();
     if (!temp) return RewriteOutcome::NoTempFile;
-    UniqueFileHandle source = OpenForReading(target);
+    UniqueFileHandle source = fileio::OpenForReading(target);
     if (!source) return RewriteOutcome::TargetUnreadable;
 
     DWORD attributes = GetFileAttributesA(target);
@@ -91,8 +91,8 @@ RewriteOutcome RewriteThroughTempFile(const char* target, PieceEdit& edit) {
                                       attributes ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!next) return RewriteOutcome::NotReplaced;
 
-    FileSource in(source.Get());
-    FileSink tempOut(temp.Get()), siblingOut(next.Get());
+    fileio::FileSource in(source.Get());
+    fileio::FileSink tempOut(temp.Get()), siblingOut(next.Get());
     TeeSink both(tempOut, siblingOut);
     TextWriter out(both);
     TextPieceReader pieces(in, kLineBufferSize - 1);

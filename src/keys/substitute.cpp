@@ -7,7 +7,7 @@
 #include "itemfile/itemfile.h"
 #include "itemfile/itemline.h"
 #include "itemfile/rewrite.h"
-#include "itemfile/textfile.h"
+#include "fileio/textfile.h"
 #include "keys/keys.h"
 #include "keys/keytext.h"
 
@@ -20,16 +20,16 @@ constexpr std::size_t kRegInfoPathSize = 256;
 constexpr std::size_t kMerchantIdSize = 80;
 
 // The key item writer's rules as an edit of the item file's pieces.
-class KeyItemEdit : public itemfile::PieceEdit {
+class KeyItemEdit : public fileio::PieceEdit {
 public:
     KeyItemEdit(std::string_view name, std::string_view blockText) : editor_(name, blockText) {}
-    bool Piece(std::string_view piece, itemfile::TextWriter& out) override {
+    bool Piece(std::string_view piece, fileio::TextWriter& out) override {
         text_.clear();
         if (!editor_.Piece(piece, text_)) return false;
         out.Write(text_);
         return true;
     }
-    void End(itemfile::TextWriter& out) override {
+    void End(fileio::TextWriter& out) override {
         text_.clear();
         editor_.End(text_);
         out.Write(text_);
@@ -66,8 +66,8 @@ int WriteRegInfo(std::string_view blockText, const char* itemFile) {
     std::string id = itemfile::GetItem(itemFile, "MERCHANT_ID").value_or(std::string());
     if (id.size() > kMerchantIdSize - 1) id.resize(kMerchantIdSize - 1);
 
-    itemfile::FileSink sink(file.Get());
-    itemfile::TextWriter out(sink);
+    fileio::FileSink sink(file.Get());
+    fileio::TextWriter out(sink);
     out.Write("MERHANT_ID = ");
     out.Write(id);
     out.Write("\nPublic Key =");
@@ -78,7 +78,7 @@ int WriteRegInfo(std::string_view blockText, const char* itemFile) {
 
 Substitution SubstituteKeys(const char* keyFile, const char* itemFile) {
     Substitution done;
-    UniqueFileHandle keys = itemfile::OpenForReading(keyFile);
+    UniqueFileHandle keys = fileio::OpenForReading(keyFile);
     if (!keys) {
         std::string text = "Unable to open key file : ";
         text += keyFile;
@@ -91,8 +91,8 @@ Substitution SubstituteKeys(const char* keyFile, const char* itemFile) {
     int completed = 0;
     bool reportedOverlong = false;
 
-    itemfile::FileSource source(keys.Get());
-    itemfile::TextPieceReader pieces(source, kKeyLineSize - 1);
+    fileio::FileSource source(keys.Get());
+    fileio::TextPieceReader pieces(source, kKeyLineSize - 1);
     for (std::string_view piece; pieces.Next(piece);) {
         switch (blocks.Feed(piece)) {
         case KeyBlockReader::Step::PublicLine:

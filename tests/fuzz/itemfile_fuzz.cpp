@@ -19,6 +19,7 @@
 namespace {
 
 using namespace wex::itemfile;
+using namespace wex::fileio;
 using namespace wexfuzz;
 
 constexpr std::size_t npos = std::string_view::npos;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fuzz/fuzzinput.h"
-#include "itemfile/textstream.h"
+#include "fileio/textstream.h"
 
 namespace wexfuzz {
 
@@ -74,7 +74,7 @@ inline bool LeavesLineBehindLoneCr(std::string_view dropped) {
 
 // Hands out at most `chunk` bytes per read, so that CR LF pairs and pieces
 // straddle the reader's blocks; then the end, or a read error.
-class ChunkedSource : public wex::itemfile::ByteSource {
+class ChunkedSource : public wex::fileio::ByteSource {
 public:
     ChunkedSource(std::string_view bytes, std::size_t chunk, bool failAtEnd)
         : bytes_(bytes), chunk_(chunk), failAtEnd_(failAtEnd) {}
@@ -92,7 +92,7 @@ private:
     bool failAtEnd_;
 };
 
-class StringSink : public wex::itemfile::ByteSink {
+class StringSink : public wex::fileio::ByteSink {
 public:
     bool Write(const char* bytes, std::size_t size) override {
         written.append(bytes, size);
@@ -103,7 +103,7 @@ public:
 
 // Read sizes for ChunkedSource: a whole block, and sizes that split often.
 inline std::size_t ChunkFor(unsigned selector) {
-    static const std::size_t kChunks[] = {wex::itemfile::kTextBlockSize, 1, 2, 3, 5, 16, 399, 400};
+    static const std::size_t kChunks[] = {wex::fileio::kTextBlockSize, 1, 2, 3, 5, 16, 399, 400};
     return kChunks[selector & 7];
 }
 

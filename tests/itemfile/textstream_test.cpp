@@ -9,11 +9,12 @@
 
 #include "frame/copyout.h"
 #include "itemfile/itemtext.h"
-#include "itemfile/textstream.h"
+#include "fileio/textstream.h"
 
 namespace {
 
 using namespace wex::itemfile;
+using namespace wex::fileio;
 using namespace std::string_literals;
 
 // Hands out at most `step` bytes a read, so that CR LF pairs and pieces fall

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string_view>
 
-namespace wex::itemfile {
+namespace wex::fileio {
 
 // Where the raw bytes come from: fills at most size bytes and returns how many
 // it stored, 0 at the end, or -1 after a read error.
@@ -78,6 +78,17 @@ private:
 // Raw blocks are this large: a whole typical item file in one read.
 constexpr std::size_t kTextBlockSize = 64 * 1024;
 
+// An edit of a text file's content, fed its pieces in order.
+class PieceEdit {
+public:
+    virtual ~PieceEdit() = default;
+    // Writes what replaces the piece. False refuses the whole edit: the file
+    // is then left as it was.
+    virtual bool Piece(std::string_view piece, TextWriter& out) = 0;
+    // Writes what follows the last piece.
+    virtual void End(TextWriter&) {}
+};
+
 // A source over bytes in memory (tests, fuzzing).
 class MemorySource : public ByteSource {
 public:
@@ -88,4 +99,4 @@ private:
     std::string_view bytes_;
 };
 
-}  // namespace wex::itemfile
+}  // namespace wex::fileio

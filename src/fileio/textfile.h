@@ -4,9 +4,9 @@
 #include <windows.h>
 
 #include "frame/winhandles.h"
-#include "itemfile/textstream.h"
+#include "fileio/textstream.h"
 
-namespace wex::itemfile {
+namespace wex::fileio {
 
 // Opened the way the C runtime's "r" opens: others may read and write.
 UniqueFileHandle OpenForReading(const char* path);
@@ -36,4 +36,4 @@ private:
 // index), however its paths are spelled.
 bool SameFile(HANDLE a, HANDLE b);
 
-}  // namespace wex::itemfile
+}  // namespace wex::fileio

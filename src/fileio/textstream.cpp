@@ -1,9 +1,9 @@
-#include "itemfile/textstream.h"
+#include "fileio/textstream.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace wex::itemfile {
+namespace wex::fileio {
 
 TextPieceReader::TextPieceReader(ByteSource& source, std::size_t maxPiece)
     : source_(source),
@@ -108,4 +108,4 @@ std::ptrdiff_t MemorySource::Read(char* into, std::size_t size) {
     return static_cast<std::ptrdiff_t>(take);
 }
 
-}  // namespace wex::itemfile
+}  // namespace wex::fileio

@@ -1,8 +1,8 @@
-#include "itemfile/textfile.h"
+#include "fileio/textfile.h"
 
 #include <algorithm>
 
-namespace wex::itemfile {
+namespace wex::fileio {
 
 UniqueFileHandle OpenForReading(const char* path) {
     return UniqueFileHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -40,4 +40,4 @@ bool SameFile(HANDLE a, HANDLE b) {
            x.nFileIndexLow == y.nFileIndexLow;
 }
 
-}  // namespace wex::itemfile
+}  // namespace wex::fileio
