@@ -2,17 +2,23 @@
 
 #include <algorithm>
 
+#include "fileio/waits.h"
+
 namespace wex::fileio {
 
-UniqueFileHandle OpenForReading(const char* path) {
-    return UniqueFileHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-}
-
-UniqueFileHandle OpenForAppending(const char* path) {
-    return UniqueFileHandle(CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+UniqueFileHandle OpenForReading(const std::wstring& path) {
+    Backoff wait(kBriefHoldMs);
+    for (;;) {
+        UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (file) return file;
+        const DWORD error = GetLastError();
+        // A directory refuses to open as a file for good.
+        if (!HeldBySomeone(error) || IsDirectory(path) || !wait.Wait()) {
+            SetLastError(error);
+            return file;
+        }
+    }
 }
 
 std::ptrdiff_t FileSource::Read(char* into, std::size_t size) {
@@ -38,6 +44,11 @@ bool SameFile(HANDLE a, HANDLE b) {
     if (!GetFileInformationByHandle(a, &x) || !GetFileInformationByHandle(b, &y)) return false;
     return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
            x.nFileIndexLow == y.nFileIndexLow;
+}
+
+bool IsDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace wex::fileio

@@ -3,16 +3,17 @@
 
 #include <windows.h>
 
-#include "frame/winhandles.h"
+#include <string>
+
 #include "fileio/textstream.h"
+#include "frame/winhandles.h"
 
 namespace wex::fileio {
 
-// Opened the way the C runtime's "r" opens: others may read and write.
-UniqueFileHandle OpenForReading(const char* path);
-
-// Opened for appending, created when missing (the C runtime's "a").
-UniqueFileHandle OpenForAppending(const char* path);
+// Opened the way the C runtime's "r" opens: others may read and write. A
+// reader never fails because a writer is at work: the sharing or access
+// violation that a replace causes for a moment is retried for kBriefHoldMs.
+UniqueFileHandle OpenForReading(const std::wstring& path);
 
 class FileSource : public ByteSource {
 public:
@@ -35,5 +36,8 @@ private:
 // True when both handles name the same file (volume serial number and file
 // index), however its paths are spelled.
 bool SameFile(HANDLE a, HANDLE b);
+
+// True when path names a directory.
+bool IsDirectory(const std::wstring& path);
 
 }  // namespace wex::fileio

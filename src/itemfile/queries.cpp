@@ -1,56 +1,72 @@
+#include "fileio/textfile.h"
 #include "frame/diagnostics.h"
 #include "itemfile/itemfile.h"
 #include "itemfile/itemline.h"
-#include "fileio/textfile.h"
 
 namespace wex::itemfile {
 namespace {
 
-UniqueFileHandle OpenItemFile(const char* path) {
-    UniqueFileHandle file = fileio::OpenForReading(path);
-    if (!file) ErrorLine("Could not open file %s for reading.\n", path);
+UniqueFileHandle OpenItemFile(const FilePath& path) {
+    UniqueFileHandle file = fileio::OpenForReading(path.full);
+    if (!file) ErrorLine("Could not open file %s for reading.\n", path.shown.c_str());
     return file;
+}
+
+// A file whose reading failed part-way is no shorter file: the query fails,
+// after this line.
+bool ReadWhole(const TextPieceReader& pieces, const FilePath& path) {
+    if (!pieces.Failed()) return true;
+    ErrorLine("Could not read file %s to its end.\n", path.shown.c_str());
+    return false;
 }
 
 }  // namespace
 
-int FindItem(const char* path, std::string_view name, std::string_view filter) {
+int FindItem(const FilePath& path, std::string_view name, std::string_view filter) {
     UniqueFileHandle file = OpenItemFile(path);
     if (!file) return 0;
     fileio::FileSource source(file.Get());
     TextPieceReader pieces(source, kLineBufferSize - 1);
-    return FindItemIn(pieces, name, filter) ? 1 : 0;
+    if (FindItemIn(pieces, name, filter)) return 1;
+    ReadWhole(pieces, path);
+    return 0;
 }
 
-std::optional<std::string> GetItem(const char* path, std::string_view name) {
+std::optional<std::string> GetItem(const FilePath& path, std::string_view name) {
     UniqueFileHandle file = OpenItemFile(path);
     if (!file) return std::nullopt;
     fileio::FileSource source(file.Get());
     TextPieceReader pieces(source, kLineBufferSize - 1);
-    return ItemValueIn(pieces, name);
+    std::optional<std::string> value = ItemValueIn(pieces, name);
+    if (!value) ReadWhole(pieces, path);
+    return value;
 }
 
-std::optional<ItemNames> GetAllNames(const char* path) {
+std::optional<ItemNames> GetAllNames(const FilePath& path) {
     UniqueFileHandle file = OpenItemFile(path);
     if (!file) {
-        ShowBox("Could not open file", path);
+        ShowBox("Could not open file", path.shown.c_str());
         return std::nullopt;
     }
     fileio::FileSource source(file.Get());
     TextPieceReader pieces(source, kLineBufferSize - 1);
-    return AllNamesIn(pieces);
+    ItemNames names = AllNamesIn(pieces);
+    if (!ReadWhole(pieces, path)) return std::nullopt;
+    return names;
 }
 
-std::optional<std::string> ReadUserName(const char* passwdPath) {
-    UniqueFileHandle file = fileio::OpenForReading(passwdPath);
+std::optional<std::string> ReadUserName(const FilePath& passwdPath) {
+    UniqueFileHandle file = fileio::OpenForReading(passwdPath.full);
     if (!file) {
-        ErrorLine("Could not open passwd file %s for reading.\n", passwdPath);
+        ErrorLine("Could not open passwd file %s for reading.\n", passwdPath.shown.c_str());
         return std::nullopt;
     }
     fileio::FileSource source(file.Get());
     TextPieceReader pieces(source, kPasswdLineSize - 1);
     std::string_view firstLine;
-    return std::string(pieces.Next(firstLine) ? UserNameOf(firstLine) : std::string_view{});
+    const bool read = pieces.Next(firstLine);
+    if (!ReadWhole(pieces, passwdPath)) return std::nullopt;
+    return std::string(read ? UserNameOf(firstLine) : std::string_view{});
 }
 
 }  // namespace wex::itemfile

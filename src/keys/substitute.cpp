@@ -3,11 +3,11 @@
 #include <cstring>
 #include <string>
 
+#include "fileio/rewrite.h"
+#include "fileio/textfile.h"
 #include "frame/diagnostics.h"
 #include "itemfile/itemfile.h"
 #include "itemfile/itemline.h"
-#include "itemfile/rewrite.h"
-#include "fileio/textfile.h"
 #include "keys/keys.h"
 #include "keys/keytext.h"
 
@@ -34,7 +34,6 @@ public:
         editor_.End(text_);
         out.Write(text_);
     }
-    int Replaced() const { return editor_.Replaced(); }
 
 private:
     KeyItemEditor editor_;
@@ -43,22 +42,22 @@ private:
 
 }  // namespace
 
-int WriteKeyItem(const char* itemFile, std::string_view name, std::string_view blockText) {
+bool WriteKeyItem(const fileio::FilePath& itemFile, std::string_view name, std::string_view blockText) {
     KeyItemEdit edit(name, blockText);
-    const itemfile::RewriteOutcome outcome = itemfile::RewriteThroughTempFile(itemFile, edit);
-    itemfile::ReportRewrite(outcome, itemFile);
-    return outcome == itemfile::RewriteOutcome::Replaced ? edit.Replaced() : 0;
+    const fileio::RewriteOutcome outcome = fileio::Rewrite(itemFile.full, itemfile::kLineBufferSize - 1, edit);
+    return fileio::RewriteResult(outcome, itemFile.shown.c_str(), 1) == 1;
 }
 
-int WriteRegInfo(std::string_view blockText, const char* itemFile) {
-    const char* slash = std::strrchr(itemFile, '\\');
-    if (!slash) return 0;
-    std::string path(itemFile, static_cast<std::size_t>(slash - itemFile));
+int WriteRegInfo(std::string_view blockText, const fileio::FilePath& itemFile) {
+    const std::string& itemPath = itemFile.shown;
+    const std::size_t slash = itemPath.rfind('\\');
+    if (slash == std::string::npos) return 0;
+    std::string path = itemPath.substr(0, slash);
     path += "\\reginfo.txt";
     if (path.size() >= kRegInfoPathSize) return 0;  // refused: the name does not fit
 
-    UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFileHandle file(CreateFileW(fileio::FromAnsi(path.c_str()).full.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return 0;
 
     // The item file now already holds the new public key. An identifier is
@@ -76,9 +75,10 @@ int WriteRegInfo(std::string_view blockText, const char* itemFile) {
     return out.Flush() ? 1 : 0;
 }
 
-Substitution SubstituteKeys(const char* keyFile, const char* itemFile) {
+Substitution SubstituteKeys(const char* keyFile, const char* itemFilePath) {
     Substitution done;
-    UniqueFileHandle keys = fileio::OpenForReading(keyFile);
+    const fileio::FilePath itemFile = fileio::FromAnsi(itemFilePath);
+    UniqueFileHandle keys = fileio::OpenForReading(fileio::FromAnsi(keyFile).full);
     if (!keys) {
         std::string text = "Unable to open key file : ";
         text += keyFile;
@@ -99,13 +99,12 @@ Substitution SubstituteKeys(const char* keyFile, const char* itemFile) {
             done.publicKey.append(piece);
             break;
         case KeyBlockReader::Step::PublicDone:
-            WriteKeyItem(itemFile, "MERCHANT_PUBLIC_KEY", blocks.BlockText());
+            // A block that could not be stored is no completed block.
+            if (WriteKeyItem(itemFile, "MERCHANT_PUBLIC_KEY", blocks.BlockText())) ++completed;
             if (!WriteRegInfo(blocks.BlockText(), itemFile)) ShowBox("Unable to create reginfo file.", "Info");
-            ++completed;
             break;
         case KeyBlockReader::Step::PrivateDone:
-            WriteKeyItem(itemFile, "MERCHANT_PRIVATE_KEY", blocks.BlockText());
-            ++completed;
+            if (WriteKeyItem(itemFile, "MERCHANT_PRIVATE_KEY", blocks.BlockText())) ++completed;
             break;
         case KeyBlockReader::Step::Overlong:
             // A cut key would be a wrong key: the block is not stored at all.
@@ -123,6 +122,11 @@ Substitution SubstituteKeys(const char* keyFile, const char* itemFile) {
         case KeyBlockReader::Step::Refused:
             break;
         }
+    }
+    // A key file that could not be read to its end may have lost a block.
+    if (pieces.Failed()) {
+        ErrorLine("Could not read file %s to its end.\n", keyFile);
+        return done;
     }
     done.result = completed == 2 ? 1 : 0;
     return done;

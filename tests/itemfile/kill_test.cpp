@@ -102,11 +102,13 @@ TEST(RewriteKill, TargetIsAlwaysOneWholeVersion) {
         const bool isA = now == withA, isB = now == withB;
         ASSERT_TRUE(isA || isB) << "damaged target: " << now.size() << " bytes";
         (isA ? oldContent : newContent) += 1;
-        const std::set<std::string> files = wextest::FilesIn(scratch.Root());
-        ASSERT_TRUE(files == (std::set<std::string>{"items.ini"}) ||
-                    files == (std::set<std::string>{"items.ini", "items.ini.wexlib-new"}))
+        // Beside the target at most the ended rewrite's sibling, whose name
+        // is the target's, ".wexlib-new" and what makes it unique.
+        std::set<std::string> files = wextest::FilesIn(scratch.Root());
+        ASSERT_EQ(files.erase("items.ini"), 1u);
+        ASSERT_TRUE(files.empty() || (files.size() == 1 && files.begin()->rfind("items.ini.wexlib-new", 0) == 0))
             << files.size() << " files beside the target";
-        endedMidRewrite += files.size() == 2 ? 1 : 0;
+        endedMidRewrite += files.size() == 1 ? 1 : 0;
         ASSERT_EQ(wextest::FilesIn("C:"), rootBefore) << "a temporary file stayed in the root of the drive";
     }
     std::printf("%d kills (one rewrite: %lu ms): %d left PORT 1111, %d PORT 2222, %d ended mid-rewrite\n", kKills,

@@ -1,0 +1,51 @@
+// The turn to edit one file. Every edit of a file, from any process or
+// thread, holds the file's turn while it reads the latest content and puts
+// its change in place, so that no edit builds on content that another one is
+// about to replace.
+//
+// The turn is a file beside the target, named after it with ".wexlib-turn"
+// added, open without sharing and deleted when its handle closes: whoever
+// holds it open has the turn; everyone else finds it in use (a sharing
+// violation, or an access violation while its deletion is pending) and tries
+// again. A holder that is ended releases the turn with its handles, and a
+// turn file that a power loss left on disk is simply taken by the next edit.
+// Being a file in the target's folder, it works for every process of every
+// user and session that can edit the file, also across a network share.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "fileio/waits.h"
+#include "frame/winhandles.h"
+
+namespace wex::fileio {
+
+class EditTurn {
+public:
+    enum class Outcome {
+        Taken,
+        Busy,       // still in use when the wait limit ran out
+        NoneHere,   // the folder takes no new file: edits there take no turns
+    };
+
+    EditTurn() = default;
+    EditTurn(const EditTurn&) = delete;
+    EditTurn& operator=(const EditTurn&) = delete;
+
+    // Waits for the turn of the file named finalPath (symbolic links
+    // followed, extended-length), pausing as wait says, until it ends.
+    Outcome Take(const std::wstring& finalPath, Backoff& wait);
+
+    // Gives the turn to the next editor.
+    void Release() { turn_.Reset(); }
+
+private:
+    UniqueFileHandle turn_;
+};
+
+// The name of the turn file of a target.
+std::wstring TurnFileOf(const std::wstring& finalPath);
+
+}  // namespace wex::fileio
