@@ -102,10 +102,10 @@ UniqueFileHandle CreateSibling(const std::wstring& target, DWORD attributes, std
 }
 
 // Renames the complete sibling over the target. Replacing a file that anyone
-// has open is refused, and under Wine a reader may find the destination
-// opened exclusively by another replace: both are waited out for a while.
+// has open is refused, so the replace must come in a moment when no reader
+// holds it: it is tried again at once and often, for a while.
 bool Replace(const std::wstring& sibling, const std::wstring& target) {
-    Backoff brief(kBriefHoldMs);
+    Backoff brief(kBriefHoldMs, 1);
     for (;;) {
         if (MoveFileExW(sibling.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return true;
@@ -122,7 +122,7 @@ InPlace WriteInPlace(const std::wstring& target, const std::wstring& copy) {
     UniqueFileHandle source(CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!source) return InPlace::NotStarted;
-    Backoff brief(kBriefHoldMs);
+    Backoff brief(kBriefHoldMs, 1);
     UniqueFileHandle file;
     for (;;) {
         file.Reset(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -184,7 +184,7 @@ bool TidyBeside(const std::wstring& target) {
 
 // The rewrite proper, once the target is open under its turn.
 RewriteOutcome RewriteOpened(const std::wstring& targetPath, UniqueFileHandle& source, std::size_t maxPiece,
-                             PieceEdit& edit) {
+                             PieceEdit& edit, EditTurn& turn) {
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(source.Get(), &info)) return RewriteOutcome::ReadFailed;
 
@@ -222,6 +222,7 @@ RewriteOutcome RewriteOpened(const std::wstring& targetPath, UniqueFileHandle& s
     sibling.Reset();
     // The target must be closed before it can be replaced or written.
     source.Reset();
+    turn.AnnounceReplace();
 
     if (hardLinked) {
         const std::wstring copy = targetPath + kCopyMark;
@@ -263,7 +264,7 @@ RewriteOutcome Rewrite(const std::wstring& target, std::size_t maxPiece, PieceEd
     case Opened::Busy: return RewriteOutcome::Busy;
     case Opened::No: return RewriteOutcome::TargetUnreadable;
     }
-    return RewriteOpened(targetPath, source, maxPiece, edit);
+    return RewriteOpened(targetPath, source, maxPiece, edit, turn);
 }
 
 void ReportBusy(const char* shownPath) { ErrorLine("File %s is being changed by another program.\n", shownPath); }

@@ -11,6 +11,12 @@
 // turn file that a power loss left on disk is simply taken by the next edit.
 // Being a file in the target's folder, it works for every process of every
 // user and session that can edit the file, also across a network share.
+//
+// A file that anyone has open cannot be replaced, so a rewrite about to put
+// its new content in place says so: it writes one byte into its turn file.
+// Readers of the library wait for that moment to pass before they open the
+// target (WaitWhileReplacing), so that their opens do not keep the replace
+// out; they go on reading the old content until then.
 #pragma once
 
 #include <windows.h>
@@ -38,6 +44,9 @@ public:
     // followed, extended-length), pausing as wait says, until it ends.
     Outcome Take(const std::wstring& finalPath, Backoff& wait);
 
+    // Says that the new content is about to take the target's place.
+    void AnnounceReplace();
+
     // Gives the turn to the next editor.
     void Release() { turn_.Reset(); }
 
@@ -47,5 +56,14 @@ private:
 
 // The name of the turn file of a target.
 std::wstring TurnFileOf(const std::wstring& finalPath);
+
+// Waits, at most kReplaceYieldMs, while a rewrite of the file at path is
+// putting its new content in place. A turn file that says so but that no
+// one holds (left by a power loss) is removed.
+void WaitWhileReplacing(const std::wstring& path);
+
+// A replace comes through within milliseconds once readers step aside: a
+// reader that has waited this long goes ahead.
+constexpr DWORD kReplaceYieldMs = 2000;
 
 }  // namespace wex::fileio

@@ -10,7 +10,7 @@ bool Backoff::Wait() {
         if (pause > limitMs_ - waited) pause = limitMs_ - waited;
     }
     Sleep(pause);
-    if (pauseMs_ < 32) pauseMs_ *= 2;
+    if (pauseMs_ < longestPauseMs_) pauseMs_ *= 2;
     return true;
 }
 

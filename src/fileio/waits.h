@@ -15,10 +15,11 @@ namespace wex::fileio {
 constexpr DWORD kBriefHoldMs = 10000;
 
 // The pauses between the tries of one operation: 1 ms at first, doubling up
-// to 32 ms, for at most limitMs in all (0: as long as it takes).
+// to longestPauseMs, for at most limitMs in all (0: as long as it takes).
 class Backoff {
 public:
-    explicit Backoff(DWORD limitMs) : limitMs_(limitMs), start_(GetTickCount()) {}
+    explicit Backoff(DWORD limitMs, DWORD longestPauseMs = 32)
+        : limitMs_(limitMs), longestPauseMs_(longestPauseMs), start_(GetTickCount()) {}
 
     // Sleeps before the next try; false, without sleeping, once the limit is
     // reached.
@@ -26,6 +27,7 @@ public:
 
 private:
     DWORD limitMs_;
+    DWORD longestPauseMs_;
     DWORD start_;
     DWORD pauseMs_ = 1;
 };

@@ -54,20 +54,21 @@ private:
     std::string_view name_, value_;
 };
 
+// The source is read before the destination's turn is waited for, and closed
+// again: a replace of the source by another edit is not held up meanwhile.
 class CopiedFile : public fileio::AppendWork {
 public:
-    CopiedFile(HANDLE source, const FilePath& sourcePath, const FilePath& destinationPath)
+    CopiedFile(fileio::ReaderSource& source, const FilePath& sourcePath, const FilePath& destinationPath)
         : source_(source), sourcePath_(sourcePath), destinationPath_(destinationPath) {}
     // Appending a file to itself would read its own new end for ever.
     bool Accepts(HANDLE destination) override {
-        if (!fileio::SameFile(source_, destination)) return true;
+        if (!source_.SameFileAs(destination)) return true;
         ErrorLine("Could not append file %s to itself (%s).\n", sourcePath_.shown.c_str(),
                   destinationPath_.shown.c_str());
         return false;
     }
     bool Write(TextWriter& out) override {
-        fileio::FileSource in(source_);
-        TextPieceReader pieces(in, kLineBufferSize - 1);
+        TextPieceReader pieces(source_, kLineBufferSize - 1);
         for (std::string_view piece; pieces.Next(piece);) out.Write(piece);
         if (!pieces.Failed()) return true;
         ErrorLine("Could not read file %s to its end.\n", sourcePath_.shown.c_str());
@@ -75,7 +76,7 @@ public:
     }
 
 private:
-    HANDLE source_;
+    fileio::ReaderSource& source_;
     const FilePath& sourcePath_;
     const FilePath& destinationPath_;
 };
@@ -106,12 +107,12 @@ int AddItem(const FilePath& path, std::string_view name, std::string_view value)
 }
 
 int AppendFileTo(const FilePath& sourcePath, const FilePath& destinationPath) {
-    UniqueFileHandle source = fileio::OpenForReading(sourcePath.full);
-    if (!source) {
+    fileio::ReaderSource source;
+    if (!source.Open(sourcePath.full)) {
         ErrorLine("Could not open file %s for reading.\n", sourcePath.shown.c_str());
         return 0;
     }
-    CopiedFile copy(source.Get(), sourcePath, destinationPath);
+    CopiedFile copy(source, sourcePath, destinationPath);
     return AppendResult(fileio::Append(destinationPath.full, copy), destinationPath,
                         "could not open file %s for reading .\n");
 }

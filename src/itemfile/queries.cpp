@@ -6,10 +6,10 @@
 namespace wex::itemfile {
 namespace {
 
-UniqueFileHandle OpenItemFile(const FilePath& path) {
-    UniqueFileHandle file = fileio::OpenForReading(path.full);
-    if (!file) ErrorLine("Could not open file %s for reading.\n", path.shown.c_str());
-    return file;
+bool OpenItemFile(const FilePath& path, fileio::ReaderSource& source) {
+    if (source.Open(path.full)) return true;
+    ErrorLine("Could not open file %s for reading.\n", path.shown.c_str());
+    return false;
 }
 
 // A file whose reading failed part-way is no shorter file: the query fails,
@@ -23,9 +23,8 @@ bool ReadWhole(const TextPieceReader& pieces, const FilePath& path) {
 }  // namespace
 
 int FindItem(const FilePath& path, std::string_view name, std::string_view filter) {
-    UniqueFileHandle file = OpenItemFile(path);
-    if (!file) return 0;
-    fileio::FileSource source(file.Get());
+    fileio::ReaderSource source;
+    if (!OpenItemFile(path, source)) return 0;
     TextPieceReader pieces(source, kLineBufferSize - 1);
     if (FindItemIn(pieces, name, filter)) return 1;
     ReadWhole(pieces, path);
@@ -33,9 +32,8 @@ int FindItem(const FilePath& path, std::string_view name, std::string_view filte
 }
 
 std::optional<std::string> GetItem(const FilePath& path, std::string_view name) {
-    UniqueFileHandle file = OpenItemFile(path);
-    if (!file) return std::nullopt;
-    fileio::FileSource source(file.Get());
+    fileio::ReaderSource source;
+    if (!OpenItemFile(path, source)) return std::nullopt;
     TextPieceReader pieces(source, kLineBufferSize - 1);
     std::optional<std::string> value = ItemValueIn(pieces, name);
     if (!value) ReadWhole(pieces, path);
@@ -43,12 +41,11 @@ std::optional<std::string> GetItem(const FilePath& path, std::string_view name) 
 }
 
 std::optional<ItemNames> GetAllNames(const FilePath& path) {
-    UniqueFileHandle file = OpenItemFile(path);
-    if (!file) {
+    fileio::ReaderSource source;
+    if (!OpenItemFile(path, source)) {
         ShowBox("Could not open file", path.shown.c_str());
         return std::nullopt;
     }
-    fileio::FileSource source(file.Get());
     TextPieceReader pieces(source, kLineBufferSize - 1);
     ItemNames names = AllNamesIn(pieces);
     if (!ReadWhole(pieces, path)) return std::nullopt;
@@ -56,12 +53,11 @@ std::optional<ItemNames> GetAllNames(const FilePath& path) {
 }
 
 std::optional<std::string> ReadUserName(const FilePath& passwdPath) {
-    UniqueFileHandle file = fileio::OpenForReading(passwdPath.full);
-    if (!file) {
+    fileio::ReaderSource source;
+    if (!source.Open(passwdPath.full)) {
         ErrorLine("Could not open passwd file %s for reading.\n", passwdPath.shown.c_str());
         return std::nullopt;
     }
-    fileio::FileSource source(file.Get());
     TextPieceReader pieces(source, kPasswdLineSize - 1);
     std::string_view firstLine;
     const bool read = pieces.Next(firstLine);

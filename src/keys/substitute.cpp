@@ -78,8 +78,8 @@ int WriteRegInfo(std::string_view blockText, const fileio::FilePath& itemFile) {
 Substitution SubstituteKeys(const char* keyFile, const char* itemFilePath) {
     Substitution done;
     const fileio::FilePath itemFile = fileio::FromAnsi(itemFilePath);
-    UniqueFileHandle keys = fileio::OpenForReading(fileio::FromAnsi(keyFile).full);
-    if (!keys) {
+    fileio::ReaderSource source;
+    if (!source.Open(fileio::FromAnsi(keyFile).full)) {
         std::string text = "Unable to open key file : ";
         text += keyFile;
         text += ".";
@@ -91,7 +91,6 @@ Substitution SubstituteKeys(const char* keyFile, const char* itemFilePath) {
     int completed = 0;
     bool reportedOverlong = false;
 
-    fileio::FileSource source(keys.Get());
     fileio::TextPieceReader pieces(source, kKeyLineSize - 1);
     for (std::string_view piece; pieces.Next(piece);) {
         switch (blocks.Feed(piece)) {
