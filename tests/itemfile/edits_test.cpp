@@ -296,13 +296,27 @@ TEST_F(ItemEdits, RewriteKeepsTheTargetsAttributes) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(ItemEdits, StaleSiblingOfAnEndedRewriteIsReplaced) {
+// Ended rewrites leave siblings with names of their own (an older version
+// of the library left one fixed name, read-only at times): the next rewrite
+// of the target removes them all, but a live writer's sibling, which is open,
+// stays.
+TEST_F(ItemEdits, SiblingsOfEndedRewritesAreRemovedAndALiveOneStays) {
     std::string path = File("A = 1\r\n");
     WriteBytes(path + ".wexlib-new", "half of an old rewrite");
     SetFileAttributesA((path + ".wexlib-new").c_str(), FILE_ATTRIBUTE_READONLY);
+    WriteBytes(path + ".wexlib-new-1a2b-7", "half of another");
+    WriteBytes(path + ".wexlib-new-1a2b-8", "");
+    const std::string live = path + ".wexlib-new-3c4d-1";
+    HANDLE writer = CreateFileA(live.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    WriteBytes(scratch_.Path("other.ini.wexlib-new-1-1"), "another target's");
     EXPECT_EQ(SetFileItem(path.c_str(), "A", "2"), 1);
     EXPECT_EQ(ReadBytes(path), "A =2\r\n");
-    EXPECT_EQ(wextest::FilesIn(scratch_.Root()), (std::set<std::string>{"items.ini"}));
+    EXPECT_EQ(wextest::FilesIn(scratch_.Root()),
+              (std::set<std::string>{"items.ini", "items.ini.wexlib-new-3c4d-1", "other.ini.wexlib-new-1-1"}));
+    CloseHandle(writer);
+    EXPECT_EQ(DeleteFileItem(path.c_str(), "A", nullptr), 1);
+    EXPECT_EQ(wextest::FilesIn(scratch_.Root()), (std::set<std::string>{"items.ini", "other.ini.wexlib-new-1-1"}));
 }
 
 TEST_F(ItemEdits, BadArgumentsFailAndLeaveTheFile) {

@@ -199,6 +199,21 @@ TEST_F(SubstituteKeysTest, MissingItemFileReportsEachAttempt) {
     EXPECT_EQ(ReadBytes(regInfo_), "MERHANT_ID = \r\nPublic Key ={\r\nA\r\n}\r\n");
 }
 
+// A block that cannot be stored (here: a read-only item file) is no stored
+// key, so the export fails; the other texts go on as before.
+TEST_F(SubstituteKeysTest, BlocksThatCannotBeStoredFailTheExport) {
+    WriteBytes(itemFile_, "MERCHANT_ID = 7\r\n");
+    ASSERT_TRUE(SetFileAttributesA(itemFile_.c_str(), FILE_ATTRIBUTE_READONLY));
+    wextest::StdCapture capture;
+    EXPECT_EQ(Run("$MerchantPUK\nA\nEOF\n$MerchantPRK\nP\nEOF\n", ""), 0);
+    const std::string line = "File " + itemFile_ + " left unchanged: it is read-only.\n";
+    EXPECT_EQ(capture.Err(), line + line);
+    SetFileAttributesA(itemFile_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadBytes(itemFile_), "MERCHANT_ID = 7\r\n");
+    EXPECT_STREQ(publicKey_, "A\n");
+    EXPECT_EQ(ReadBytes(regInfo_), "MERHANT_ID = 7\r\nPublic Key ={\r\nA\r\n}\r\n");
+}
+
 TEST_F(SubstituteKeysTest, LongTextsAreBoundedNotOverrun) {
     // An identifier of 100 characters is cut to the 79 that "reginfo.txt"
     // carries; a key block body over 2044 characters is not stored at all.
