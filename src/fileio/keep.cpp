@@ -8,17 +8,43 @@
 namespace wex::fileio {
 namespace {
 
-bool KeepSecurity(HANDLE target, HANDLE sibling) {
-    constexpr SECURITY_INFORMATION kWhole =
-        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+// What a volume without permissions answers (FAT): there are none to keep.
+bool NoPermissionsHere(DWORD error) { return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION; }
+
+// What FindFirstStreamW answers for a file without named streams, or on a
+// volume that has none.
+bool NoStreamsHere(DWORD error) {
+    return error == ERROR_HANDLE_EOF || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ||
+           error == ERROR_INVALID_PARAMETER;
+}
+
+constexpr SECURITY_INFORMATION kWhole =
+    OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+
+// The owner, group and DACL of an open file, self-relative; false with the
+// last error when they cannot be read.
+bool SecurityOf(HANDLE file, std::vector<BYTE>& descriptor) {
+    descriptor.resize(512);
     DWORD size = 0;
-    GetKernelObjectSecurity(target, kWhole, nullptr, 0, &size);
-    if (size == 0) return false;
-    std::vector<BYTE> descriptor(size);
-    if (!GetKernelObjectSecurity(target, kWhole, descriptor.data(), size, &size)) return false;
+    while (!GetKernelObjectSecurity(file, kWhole, descriptor.data(), static_cast<DWORD>(descriptor.size()), &size)) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= descriptor.size()) return false;
+        descriptor.resize(size);
+    }
+    descriptor.resize(GetSecurityDescriptorLength(descriptor.data()));
+    return true;
+}
+
+bool KeepSecurity(HANDLE target, HANDLE sibling) {
+    std::vector<BYTE> descriptor, fresh;
+    if (!SecurityOf(target, descriptor)) return NoPermissionsHere(GetLastError());
+    // A target whose permissions are the ones its folder gives every new
+    // file already has them on the sibling: setting them again costs the
+    // flush a good deal under Wine and changes nothing.
+    if (SecurityOf(sibling, fresh) && fresh == descriptor) return true;
     if (SetKernelObjectSecurity(sibling, kWhole, descriptor.data())) return true;
     return SetKernelObjectSecurity(sibling, GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                   descriptor.data()) != 0;
+                                   descriptor.data()) ||
+           NoPermissionsHere(GetLastError());
 }
 
 void KeepCreationTime(HANDLE target, HANDLE sibling) {
@@ -48,7 +74,7 @@ bool CopyStream(const std::wstring& from, const std::wstring& to) {
 bool KeepStreams(const std::wstring& targetPath, const std::wstring& siblingPath) {
     WIN32_FIND_STREAM_DATA stream;
     HANDLE find = FindFirstStreamW(targetPath.c_str(), FindStreamInfoStandard, &stream, 0);
-    if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_HANDLE_EOF;
+    if (find == INVALID_HANDLE_VALUE) return NoStreamsHere(GetLastError());
     bool kept = true;
     do {
         const std::wstring name = stream.cStreamName;
@@ -61,13 +87,9 @@ bool KeepStreams(const std::wstring& targetPath, const std::wstring& siblingPath
 }  // namespace
 
 Kept CarryOver(HANDLE target, const std::wstring& targetPath, HANDLE sibling, const std::wstring& siblingPath) {
-    DWORD volume = 0;
-    // A volume that does not say what it keeps is asked for everything.
-    if (!GetVolumeInformationByHandleW(target, nullptr, 0, nullptr, nullptr, &volume, nullptr, 0))
-        volume = FILE_PERSISTENT_ACLS | FILE_NAMED_STREAMS;
-    if ((volume & FILE_PERSISTENT_ACLS) && !KeepSecurity(target, sibling)) return Kept::NotPermissions;
+    if (!KeepSecurity(target, sibling)) return Kept::NotPermissions;
     KeepCreationTime(target, sibling);
-    if ((volume & FILE_NAMED_STREAMS) && !KeepStreams(targetPath, siblingPath)) return Kept::NotStreams;
+    if (!KeepStreams(targetPath, siblingPath)) return Kept::NotStreams;
     return Kept::All;
 }
 

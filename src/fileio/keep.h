@@ -29,7 +29,7 @@ enum class Kept {
 // it may assign as owner, or with the restore privilege enabled); elsewhere
 // the new content belongs to the editor, with the target's group and DACL,
 // since the editor could not have given the file away itself. A volume
-// without persistent permissions or named streams has none to keep, and a
+// without permissions or named streams (FAT) has none to keep, and a
 // creation time that the volume does not take is let go.
 Kept CarryOver(HANDLE target, const std::wstring& targetPath, HANDLE sibling, const std::wstring& siblingPath);
 

@@ -20,7 +20,6 @@ namespace {
 
 constexpr wchar_t kSiblingMark[] = L".wexlib-new";
 constexpr wchar_t kCopyMark[] = L".wexlib-copy";
-constexpr wchar_t kMarks[] = L".wexlib-";
 
 // tmpnam's fresh name, created exclusively and held, empty, for the rewrite.
 // Delete-on-close: the system removes the file when its handle goes, also
@@ -31,34 +30,12 @@ UniqueFileHandle CreateTempFile() {
         const char* name = std::tmpnam(nullptr);
         if (!name) break;
         UniqueFileHandle temp(CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                          CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                                          nullptr));
+                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
         if (temp) return temp;
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }
     return UniqueFileHandle();
-}
-
-// The file that a target's name leads to, and its attributes. Opened for its
-// attributes only, which no sharing mode refuses.
-bool Locate(const std::wstring& given, std::wstring& finalPath, DWORD& attributes) {
-    Backoff wait(kBriefHoldMs);
-    UniqueFileHandle file;
-    for (;;) {
-        file.Reset(CreateFileW(given.c_str(), FILE_READ_ATTRIBUTES,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
-                               nullptr));
-        if (file) break;
-        if (!HeldBySomeone(GetLastError()) || IsDirectory(given) || !wait.Wait()) return false;
-    }
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file.Get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
-    attributes = info.dwFileAttributes;
-    finalPath = FinalPathOf(file.Get());
-    if (finalPath.empty()) finalPath = ExtendedLength(given);
-    return true;
 }
 
 enum class Opened { Yes, Busy, No };
@@ -76,26 +53,65 @@ Opened OpenToRewrite(const std::wstring& path, Backoff& editors, UniqueFileHandl
         const DWORD error = GetLastError();
         if (error == ERROR_SHARING_VIOLATION) {
             if (!editors.Wait()) return Opened::Busy;
-        } else if (error != ERROR_ACCESS_DENIED || !brief.Wait()) {
+        } else if (error != ERROR_ACCESS_DENIED || IsDirectory(path) || !brief.Wait()) {
             return Opened::No;
         }
     }
 }
 
-// A fresh sibling: the target's name, ".wexlib-new-", the process id and a
-// count. A name that a process of the same id left behind is skipped.
+// Whether two full names name the same file the way the platform compares
+// names: regardless of letter case.
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+// A sibling that an ended rewrite left. One that an older version of the
+// library made read-only loses that attribute first; a live writer's sibling
+// is open without sharing and stays. True when it is gone.
+bool RemoveEndedSibling(const std::wstring& sibling) {
+    if (DeleteFileW(sibling.c_str())) return true;
+    if (GetLastError() != ERROR_ACCESS_DENIED) return false;
+    const DWORD attributes = GetFileAttributesW(sibling.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return false;
+    SetFileAttributesW(sibling.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    return DeleteFileW(sibling.c_str()) != 0;
+}
+
+// Every sibling that ended rewrites left beside the target. Looking through
+// the folder is slow under Wine, so it is done only once a leftover has been
+// seen.
+void RemoveEndedSiblings(const std::wstring& target) {
+    const std::wstring folder = target.substr(0, target.find_last_of(L'\\') + 1);
+    std::vector<std::wstring> siblings;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((target + kSiblingMark + L"*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        siblings.push_back(folder + found.cFileName);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    for (const std::wstring& sibling : siblings) RemoveEndedSibling(sibling);
+}
+
+// A fresh sibling: the target's name, ".wexlib-new-" and the smallest number
+// that no other sibling has, so that its name is its own while the rewrite
+// lasts. A number that is taken is a live writer's sibling, or one that an
+// ended rewrite left: then every leftover goes first.
 UniqueFileHandle CreateSibling(const std::wstring& target, DWORD attributes, std::wstring& name) {
-    static std::atomic<unsigned> count{0};
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        wchar_t tail[32];
-        std::swprintf(tail, sizeof tail / sizeof tail[0], L"-%lx-%u", static_cast<unsigned long>(GetCurrentProcessId()),
-                      ++count);
-        name = target + kSiblingMark + tail;
+    bool tidied = false;
+    for (unsigned number = 1; number <= 64; ++number) {
+        name = target + kSiblingMark + L"-" + std::to_wstring(number);
         UniqueFileHandle file(CreateFileW(name.c_str(), GENERIC_WRITE | WRITE_DAC | WRITE_OWNER, 0, nullptr,
                                           CREATE_NEW, attributes ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file) return file;
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+        if (!tidied) {
+            RemoveEndedSiblings(target);
+            tidied = true;
+            --number;
+        }
     }
     name.clear();
     return UniqueFileHandle();
@@ -144,49 +160,23 @@ InPlace WriteInPlace(const std::wstring& target, const std::wstring& copy) {
     return InPlace::Done;
 }
 
-// A sibling that an ended rewrite left. One that an older version of the
-// library made read-only loses that attribute first; a live writer's sibling
-// is open without sharing and stays.
-void RemoveEndedSibling(const std::wstring& sibling) {
-    if (DeleteFileW(sibling.c_str()) || GetLastError() != ERROR_ACCESS_DENIED) return;
-    const DWORD attributes = GetFileAttributesW(sibling.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
-    SetFileAttributesW(sibling.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    DeleteFileW(sibling.c_str());
-}
-
-// What ended edits of the target left beside it, seen to under its turn: an
-// in-place write that did not finish is finished (false when that fails),
-// and ended rewrites' siblings go.
+// What ended edits of the target left beside it, seen to under its turn
+// before the target is opened: an in-place write that did not finish is
+// finished (false when that fails), and the one sibling name of older
+// versions of the library is looked for (the siblings of this version turn
+// up when their names are taken).
 bool TidyBeside(const std::wstring& target) {
-    const std::size_t slash = target.find_last_of(L'\\');
-    const std::wstring folder = target.substr(0, slash + 1);
-    const std::size_t nameLength = target.size() - folder.size();
-    std::vector<std::wstring> siblings;
-    bool unfinished = false;
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((target + kMarks + L"*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name.size() <= nameLength) continue;
-            const std::wstring mark = name.substr(nameLength);
-            if (mark.compare(0, sizeof kSiblingMark / sizeof kSiblingMark[0] - 1, kSiblingMark) == 0)
-                siblings.push_back(folder + name);
-            else if (mark == kCopyMark)
-                unfinished = true;
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    for (const std::wstring& sibling : siblings) RemoveEndedSibling(sibling);
-    return !unfinished || WriteInPlace(target, target + kCopyMark) == InPlace::Done;
+    if (GetFileAttributesW((target + kSiblingMark).c_str()) != INVALID_FILE_ATTRIBUTES) RemoveEndedSiblings(target);
+    const std::wstring copy = target + kCopyMark;
+    return GetFileAttributesW(copy.c_str()) == INVALID_FILE_ATTRIBUTES || WriteInPlace(target, copy) == InPlace::Done;
 }
 
 // The rewrite proper, once the target is open under its turn.
-RewriteOutcome RewriteOpened(const std::wstring& targetPath, UniqueFileHandle& source, std::size_t maxPiece,
-                             PieceEdit& edit, EditTurn& turn) {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(source.Get(), &info)) return RewriteOutcome::ReadFailed;
+RewriteOutcome RewriteOpened(const std::wstring& targetPath, UniqueFileHandle& source, const FILE_BASIC_INFO& basic,
+                             std::size_t maxPiece, PieceEdit& edit, EditTurn& turn) {
+    FILE_STANDARD_INFO standard;
+    if (!GetFileInformationByHandleEx(source.Get(), FileStandardInfo, &standard, sizeof standard))
+        return RewriteOutcome::ReadFailed;
 
     std::wstring siblingPath;
     // Declared before the sibling's handle, so that the handle is closed by
@@ -194,23 +184,21 @@ RewriteOutcome RewriteOpened(const std::wstring& targetPath, UniqueFileHandle& s
     ScopeExit removeSibling([&] {
         if (!siblingPath.empty()) DeleteFileW(siblingPath.c_str());
     });
-    UniqueFileHandle sibling = CreateSibling(targetPath, info.dwFileAttributes & kKeptAttributes, siblingPath);
+    UniqueFileHandle sibling = CreateSibling(targetPath, basic.FileAttributes & kKeptAttributes, siblingPath);
     if (!sibling) return RewriteOutcome::WriteFailed;
 
-    FileSource in(source.Get());
+    WholeFileSource in;
+    in.Load(source.Get());
     FileSink out(sibling.Get());
     TextWriter writer(out);
     TextPieceReader pieces(in, maxPiece);
-    for (std::string_view piece; pieces.Next(piece);) {
-        if (!edit.Piece(piece, writer)) return RewriteOutcome::Refused;
-    }
+    if (!ApplyEdit(pieces, edit, writer)) return RewriteOutcome::Refused;
     // A short read must never reach the target, nor content that is not yet
     // on the disk.
     if (pieces.Failed()) return RewriteOutcome::ReadFailed;
-    edit.End(writer);
     if (!writer.Flush()) return RewriteOutcome::WriteFailed;
 
-    const bool hardLinked = info.nNumberOfLinks > 1;
+    const bool hardLinked = standard.NumberOfLinks > 1;
     if (!hardLinked) {
         switch (CarryOver(source.Get(), targetPath, sibling.Get(), siblingPath)) {
         case Kept::All: break;
@@ -247,24 +235,37 @@ RewriteOutcome RewriteOpened(const std::wstring& targetPath, UniqueFileHandle& s
 RewriteOutcome Rewrite(const std::wstring& target, std::size_t maxPiece, PieceEdit& edit) {
     UniqueFileHandle temp = CreateTempFile();
     if (!temp) return RewriteOutcome::NoTempFile;
-    std::wstring targetPath;
-    DWORD attributes = 0;
-    if (!Locate(target, targetPath, attributes)) return RewriteOutcome::TargetUnreadable;
-    if (attributes & FILE_ATTRIBUTE_READONLY) return RewriteOutcome::ReadOnly;
 
     // One budget for every wait on other editors: the turn, then a program
-    // that holds the file itself.
+    // that holds the file itself. The turn goes by the name given; when that
+    // name leads to another file (a symbolic link), by that file's name.
     Backoff editors(static_cast<DWORD>(WaitLimitMs()));
     EditTurn turn;
-    if (turn.Take(targetPath, editors) == EditTurn::Outcome::Busy) return RewriteOutcome::Busy;
-    if (!TidyBeside(targetPath)) return RewriteOutcome::NotReplaced;
     UniqueFileHandle source;
-    switch (OpenToRewrite(targetPath, editors, source)) {
-    case Opened::Yes: break;
-    case Opened::Busy: return RewriteOutcome::Busy;
-    case Opened::No: return RewriteOutcome::TargetUnreadable;
+    std::wstring targetPath = ExtendedLength(target);
+    for (bool followed = false;;) {
+        if (turn.Take(targetPath, editors) == EditTurn::Outcome::Busy) return RewriteOutcome::Busy;
+        const bool tidy = TidyBeside(targetPath);
+        switch (OpenToRewrite(targetPath, editors, source)) {
+        case Opened::Yes: break;
+        case Opened::Busy: return RewriteOutcome::Busy;
+        case Opened::No: return RewriteOutcome::TargetUnreadable;
+        }
+        const std::wstring finalPath = FinalPathOf(source.Get());
+        if (followed || finalPath.empty() || SameName(finalPath, targetPath)) {
+            if (!tidy) return RewriteOutcome::NotReplaced;
+            break;
+        }
+        source.Reset();
+        turn.Release();
+        targetPath = finalPath;
+        followed = true;
     }
-    return RewriteOpened(targetPath, source, maxPiece, edit, turn);
+    FILE_BASIC_INFO basic;
+    if (!GetFileInformationByHandleEx(source.Get(), FileBasicInfo, &basic, sizeof basic))
+        return RewriteOutcome::ReadFailed;
+    if (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) return RewriteOutcome::ReadOnly;
+    return RewriteOpened(targetPath, source, basic, maxPiece, edit, turn);
 }
 
 void ReportBusy(const char* shownPath) { ErrorLine("File %s is being changed by another program.\n", shownPath); }

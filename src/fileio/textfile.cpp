@@ -23,40 +23,69 @@ UniqueFileHandle OpenForReading(const std::wstring& path) {
     }
 }
 
-bool ReaderSource::Open(const std::wstring& path) {
+bool WholeFileSource::Open(const std::wstring& path, bool identify) {
     WaitWhileReplacing(path);
     file_ = OpenForReading(path);
     if (!file_) return false;
-    identified_ = GetFileInformationByHandle(file_.Get(), &identity_) != 0;
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file_.Get(), &size) || GetFileType(file_.Get()) != FILE_TYPE_DISK ||
-        static_cast<unsigned long long>(size.QuadPart) > kWholeReadLimit)
-        return true;
-    // One more byte than the size, to see the end (or a file that grew).
-    bytes_.resize(static_cast<std::size_t>(size.QuadPart) + 1);
-    std::size_t filled = 0;
-    for (;;) {
-        if (filled == bytes_.size()) bytes_.resize(bytes_.size() * 2);
-        DWORD read = 0;
-        if (!ReadFile(file_.Get(), &bytes_[filled], static_cast<DWORD>(bytes_.size() - filled), &read, nullptr)) {
-            failed_ = true;
-            break;
-        }
-        if (read == 0) break;
-        filled += read;
-    }
-    bytes_.resize(filled);
-    file_.Reset();
+    // The identity needs the volume's serial number, which is slow to ask
+    // for under Wine: only where it is wanted.
+    if (identify) identified_ = GetFileInformationByHandle(file_.Get(), &identity_) != 0;
+    Load(file_.Get());
+    if (!stream_) file_.Reset();
     return true;
 }
 
-std::ptrdiff_t ReaderSource::Read(char* into, std::size_t size) {
-    if (file_) return FileSource(file_.Get()).Read(into, size);
-    if (at_ == bytes_.size()) return failed_ ? -1 : 0;
-    const std::size_t take = std::min(size, bytes_.size() - at_);
-    std::memcpy(into, bytes_.data() + at_, take);
+void WholeFileSource::Load(HANDLE file) {
+    FILE_STANDARD_INFO info;
+    if (GetFileType(file) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) ||
+        static_cast<unsigned long long>(info.EndOfFile.QuadPart) > kWholeReadLimit) {
+        stream_ = file;
+        return;
+    }
+    // Not filled in first: every byte is read into it. A file that grew
+    // since its size was taken is read on until it ends.
+    std::size_t capacity = static_cast<std::size_t>(info.EndOfFile.QuadPart) + 1;
+    bytes_.reset(new char[capacity]);
+    for (;;) {
+        DWORD read = 0;
+        const DWORD want = static_cast<DWORD>(capacity - size_);
+        if (!ReadFile(file, bytes_.get() + size_, want, &read, nullptr)) {
+            failed_ = true;
+            return;
+        }
+        size_ += read;
+        // A short read of a file on disk is its end.
+        if (read < want) return;
+        std::unique_ptr<char[]> larger(new char[capacity * 2]);
+        std::memcpy(larger.get(), bytes_.get(), size_);
+        bytes_ = std::move(larger);
+        capacity *= 2;
+    }
+}
+
+std::ptrdiff_t WholeFileSource::Read(char* into, std::size_t size) {
+    if (stream_) return FileSource(stream_).Read(into, size);
+    if (at_ == size_) return failed_ ? -1 : 0;
+    const std::size_t take = std::min(size, size_ - at_);
+    std::memcpy(into, bytes_.get() + at_, take);
     at_ += take;
     return static_cast<std::ptrdiff_t>(take);
+}
+
+char* WholeFileSource::Lend(std::size_t& size) {
+    size = stream_ ? 0 : size_ - at_;
+    if (size == 0) return nullptr;
+    char* lent = bytes_.get() + at_;
+    at_ = size_;
+    return lent;
+}
+
+bool WholeFileSource::SameFileAs(HANDLE other) const {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!identified_ || !GetFileInformationByHandle(other, &info)) return false;
+    return info.dwVolumeSerialNumber == identity_.dwVolumeSerialNumber &&
+           info.nFileIndexHigh == identity_.nFileIndexHigh && info.nFileIndexLow == identity_.nFileIndexLow;
 }
 
 std::ptrdiff_t FileSource::Read(char* into, std::size_t size) {
@@ -75,13 +104,6 @@ bool FileSink::Write(const char* bytes, std::size_t size) {
         size -= written;
     }
     return true;
-}
-
-bool ReaderSource::SameFileAs(HANDLE other) const {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!identified_ || !GetFileInformationByHandle(other, &info)) return false;
-    return info.dwVolumeSerialNumber == identity_.dwVolumeSerialNumber &&
-           info.nFileIndexHigh == identity_.nFileIndexHigh && info.nFileIndexLow == identity_.nFileIndexLow;
 }
 
 bool IsDirectory(const std::wstring& path) {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "fileio/textstream.h"
@@ -15,26 +16,36 @@ namespace wex::fileio {
 // violation that a replace causes for a moment is retried for kBriefHoldMs.
 UniqueFileHandle OpenForReading(const std::wstring& path);
 
-// A file's bytes for a reader. A file of up to kWholeReadLimit bytes is read
-// at once and closed again before its bytes are looked at: a replace of the
-// file can only happen while no one has it open, so readers hold it as
-// briefly as they can. A larger file, or one of no known size (a pipe), is
-// read as it is looked at.
-class ReaderSource : public ByteSource {
+// A file's bytes, read at once where they fit (kWholeReadLimit) and lent to
+// the text reader from memory; a larger file, or one of no known size (a
+// pipe), is read as it is looked at.
+class WholeFileSource : public ByteSource {
 public:
-    // False when the file cannot be opened (the error stays the last error).
-    bool Open(const std::wstring& path);
+    // For a reader: opens the file at path and, when its bytes were read at
+    // once, closes it again before they are looked at. A replace of a file
+    // can only happen while no one has it open, so readers hold it as
+    // briefly as they can; they step aside for a replace that a rewrite
+    // announces (turn.h). False when the file cannot be opened (the error
+    // stays the last error). With identify, the file's identity is kept for
+    // SameFileAs.
+    bool Open(const std::wstring& path, bool identify = false);
+    // The bytes of a file that the caller holds open, from where it stands.
+    void Load(HANDLE file);
+
     std::ptrdiff_t Read(char* into, std::size_t size) override;
-    // True when other is open on the same file, however its paths are spelled.
+    char* Lend(std::size_t& size) override;
+    // True when other is open on the file opened with identify, however its
+    // paths are spelled.
     bool SameFileAs(HANDLE other) const;
 
 private:
-    UniqueFileHandle file_;  // open only while the file is read as looked at
+    UniqueFileHandle file_;   // what Open opened, while it is still read from
+    HANDLE stream_ = nullptr;  // the file read as looked at, if it is
+    std::unique_ptr<char[]> bytes_;
+    std::size_t size_ = 0, at_ = 0;
+    bool failed_ = false;  // reading failed after bytes_
     BY_HANDLE_FILE_INFORMATION identity_{};
     bool identified_ = false;
-    std::string bytes_;
-    std::size_t at_ = 0;
-    bool failed_ = false;  // reading the whole file failed after bytes_
 };
 
 constexpr std::size_t kWholeReadLimit = 64u << 20;

@@ -37,8 +37,7 @@ EditTurn::Outcome EditTurn::Take(const std::wstring& finalPath, Backoff& wait) {
     const std::wstring name = TurnFileOf(finalPath);
     for (;;) {
         turn_.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                                nullptr));
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
         if (turn_) {
             // A turn file that a power loss left may still announce a replace.
             SetEndOfFile(turn_.Get());

@@ -58,7 +58,7 @@ private:
 // again: a replace of the source by another edit is not held up meanwhile.
 class CopiedFile : public fileio::AppendWork {
 public:
-    CopiedFile(fileio::ReaderSource& source, const FilePath& sourcePath, const FilePath& destinationPath)
+    CopiedFile(fileio::WholeFileSource& source, const FilePath& sourcePath, const FilePath& destinationPath)
         : source_(source), sourcePath_(sourcePath), destinationPath_(destinationPath) {}
     // Appending a file to itself would read its own new end for ever.
     bool Accepts(HANDLE destination) override {
@@ -76,7 +76,7 @@ public:
     }
 
 private:
-    fileio::ReaderSource& source_;
+    fileio::WholeFileSource& source_;
     const FilePath& sourcePath_;
     const FilePath& destinationPath_;
 };
@@ -107,8 +107,8 @@ int AddItem(const FilePath& path, std::string_view name, std::string_view value)
 }
 
 int AppendFileTo(const FilePath& sourcePath, const FilePath& destinationPath) {
-    fileio::ReaderSource source;
-    if (!source.Open(sourcePath.full)) {
+    fileio::WholeFileSource source;
+    if (!source.Open(sourcePath.full, true)) {
         ErrorLine("Could not open file %s for reading.\n", sourcePath.shown.c_str());
         return 0;
     }

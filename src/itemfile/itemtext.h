@@ -41,6 +41,7 @@ public:
     SetItemEdit(std::string_view name, std::string_view value) : name_(name), value_(value) {}
     bool Piece(std::string_view piece, TextWriter& out) override;
     void End(TextWriter& out) override;
+    std::string_view Needle() const override { return name_; }
     int Replaced() const { return replaced_; }
 
 private:
@@ -54,6 +55,7 @@ class DeleteItemsEdit : public PieceEdit {
 public:
     DeleteItemsEdit(std::string_view name, std::string_view filter) : name_(name), filter_(filter) {}
     bool Piece(std::string_view piece, TextWriter& out) override;
+    std::string_view Needle() const override { return name_; }
     int Dropped() const { return dropped_; }
 
 private:
@@ -67,6 +69,7 @@ public:
     SubstituteEdit(std::string_view search, std::string_view replacement)
         : search_(search), replacement_(replacement) {}
     bool Piece(std::string_view piece, TextWriter& out) override;
+    std::string_view Needle() const override { return search_; }
 
 private:
     std::string_view search_, replacement_;

@@ -6,7 +6,7 @@
 namespace wex::itemfile {
 namespace {
 
-bool OpenItemFile(const FilePath& path, fileio::ReaderSource& source) {
+bool OpenItemFile(const FilePath& path, fileio::WholeFileSource& source) {
     if (source.Open(path.full)) return true;
     ErrorLine("Could not open file %s for reading.\n", path.shown.c_str());
     return false;
@@ -23,7 +23,7 @@ bool ReadWhole(const TextPieceReader& pieces, const FilePath& path) {
 }  // namespace
 
 int FindItem(const FilePath& path, std::string_view name, std::string_view filter) {
-    fileio::ReaderSource source;
+    fileio::WholeFileSource source;
     if (!OpenItemFile(path, source)) return 0;
     TextPieceReader pieces(source, kLineBufferSize - 1);
     if (FindItemIn(pieces, name, filter)) return 1;
@@ -32,7 +32,7 @@ int FindItem(const FilePath& path, std::string_view name, std::string_view filte
 }
 
 std::optional<std::string> GetItem(const FilePath& path, std::string_view name) {
-    fileio::ReaderSource source;
+    fileio::WholeFileSource source;
     if (!OpenItemFile(path, source)) return std::nullopt;
     TextPieceReader pieces(source, kLineBufferSize - 1);
     std::optional<std::string> value = ItemValueIn(pieces, name);
@@ -41,7 +41,7 @@ std::optional<std::string> GetItem(const FilePath& path, std::string_view name) 
 }
 
 std::optional<ItemNames> GetAllNames(const FilePath& path) {
-    fileio::ReaderSource source;
+    fileio::WholeFileSource source;
     if (!OpenItemFile(path, source)) {
         ShowBox("Could not open file", path.shown.c_str());
         return std::nullopt;
@@ -53,7 +53,7 @@ std::optional<ItemNames> GetAllNames(const FilePath& path) {
 }
 
 std::optional<std::string> ReadUserName(const FilePath& passwdPath) {
-    fileio::ReaderSource source;
+    fileio::WholeFileSource source;
     if (!source.Open(passwdPath.full)) {
         ErrorLine("Could not open passwd file %s for reading.\n", passwdPath.shown.c_str());
         return std::nullopt;

@@ -78,7 +78,7 @@ int WriteRegInfo(std::string_view blockText, const fileio::FilePath& itemFile) {
 Substitution SubstituteKeys(const char* keyFile, const char* itemFilePath) {
     Substitution done;
     const fileio::FilePath itemFile = fileio::FromAnsi(itemFilePath);
-    fileio::ReaderSource source;
+    fileio::WholeFileSource source;
     if (!source.Open(fileio::FromAnsi(keyFile).full)) {
         std::string text = "Unable to open key file : ";
         text += keyFile;

@@ -296,27 +296,30 @@ TEST_F(ItemEdits, RewriteKeepsTheTargetsAttributes) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-// Ended rewrites leave siblings with names of their own (an older version
-// of the library left one fixed name, read-only at times): the next rewrite
-// of the target removes them all, but a live writer's sibling, which is open,
-// stays.
+// Ended rewrites leave siblings named after the target, ".wexlib-new-" and
+// a number (an older version of the library left one fixed name, read-only
+// at times): the next rewrite of the target removes them all, but a live
+// writer's sibling, which is open, stays, and the rewrite takes the next
+// free name beside it.
 TEST_F(ItemEdits, SiblingsOfEndedRewritesAreRemovedAndALiveOneStays) {
     std::string path = File("A = 1\r\n");
     WriteBytes(path + ".wexlib-new", "half of an old rewrite");
     SetFileAttributesA((path + ".wexlib-new").c_str(), FILE_ATTRIBUTE_READONLY);
-    WriteBytes(path + ".wexlib-new-1a2b-7", "half of another");
-    WriteBytes(path + ".wexlib-new-1a2b-8", "");
-    const std::string live = path + ".wexlib-new-3c4d-1";
+    WriteBytes(path + ".wexlib-new-2", "half of another");
+    WriteBytes(path + ".wexlib-new-7", "");
+    const std::string live = path + ".wexlib-new-1";
     HANDLE writer = CreateFileA(live.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-    WriteBytes(scratch_.Path("other.ini.wexlib-new-1-1"), "another target's");
+    WriteBytes(scratch_.Path("other.ini.wexlib-new-1"), "another target's");
     EXPECT_EQ(SetFileItem(path.c_str(), "A", "2"), 1);
     EXPECT_EQ(ReadBytes(path), "A =2\r\n");
     EXPECT_EQ(wextest::FilesIn(scratch_.Root()),
-              (std::set<std::string>{"items.ini", "items.ini.wexlib-new-3c4d-1", "other.ini.wexlib-new-1-1"}));
+              (std::set<std::string>{"items.ini", "items.ini.wexlib-new-1", "other.ini.wexlib-new-1"}));
     CloseHandle(writer);
+    // The live writer has ended without putting its content in place.
     EXPECT_EQ(DeleteFileItem(path.c_str(), "A", nullptr), 1);
-    EXPECT_EQ(wextest::FilesIn(scratch_.Root()), (std::set<std::string>{"items.ini", "other.ini.wexlib-new-1-1"}));
+    EXPECT_EQ(ReadBytes(path), "");
+    EXPECT_EQ(wextest::FilesIn(scratch_.Root()), (std::set<std::string>{"items.ini", "other.ini.wexlib-new-1"}));
 }
 
 TEST_F(ItemEdits, BadArgumentsFailAndLeaveTheFile) {
