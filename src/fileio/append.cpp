@@ -44,9 +44,9 @@ AppendOutcome Append(const std::wstring& path, AppendWork& work) {
         UniqueFileHandle existing(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, 0, nullptr));
-        BY_HANDLE_FILE_INFORMATION info;
-        if (existing && GetFileInformationByHandle(existing.Get(), &info)) {
-            if ((info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) && !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        FILE_BASIC_INFO info;
+        if (existing && GetFileInformationByHandleEx(existing.Get(), FileBasicInfo, &info, sizeof info)) {
+            if ((info.FileAttributes & FILE_ATTRIBUTE_READONLY) && !(info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
                 return AppendOutcome::ReadOnly;
             const std::wstring resolved = FinalPathOf(existing.Get());
             if (!resolved.empty()) finalPath = resolved;

@@ -8,16 +8,19 @@
 // One rewrite at a time: the rewrite holds the target's turn (turn.h) from
 // before it reads the target until its content is in place, so that edits
 // from any number of processes and threads follow one another and none is
-// lost. A program that holds the target open without letting others write
+// lost. The target is read at once (up to 64 MiB), and the lines that cannot
+// hold what the edit looks for pass unseen (ApplyEdit). A program that holds the target open without letting others write
 // counts as an editor at work. Waits for either end at the wait limit when
 // one is set (frame/unattended.h).
 //
 // The names beside a target, all its name with something added:
 //   .wexlib-turn          the turn, while an edit holds it
-//   .wexlib-new-P-N       a rewrite's sibling: one name per rewrite (process
-//                         id and a count). The next rewrite of the target
-//                         removes those that ended rewrites left; a live
-//                         writer's sibling is open and stays.
+//   .wexlib-new-N         a rewrite's sibling, N the smallest number that no
+//                         other sibling has: a name of its own while the
+//                         rewrite lasts. A taken number shows a leftover,
+//                         and then the rewrite removes every sibling that
+//                         ended rewrites left; a live writer's sibling is
+//                         open and stays.
 //   .wexlib-copy          the complete new content of a hard-linked target
 //                         while it is written in place (below)
 //

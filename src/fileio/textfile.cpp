@@ -15,8 +15,7 @@ UniqueFileHandle OpenForReading(const std::wstring& path) {
                                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (file) return file;
         const DWORD error = GetLastError();
-        // A directory refuses to open as a file for good.
-        if (!HeldBySomeone(error) || IsDirectory(path) || !wait.Wait()) {
+        if (error != ERROR_SHARING_VIOLATION || !wait.Wait()) {
             SetLastError(error);
             return file;
         }

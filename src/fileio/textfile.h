@@ -12,8 +12,9 @@
 namespace wex::fileio {
 
 // Opened the way the C runtime's "r" opens: others may read and write. A
-// reader never fails because a writer is at work: the sharing or access
-// violation that a replace causes for a moment is retried for kBriefHoldMs.
+// reader never fails because a writer is at work: the sharing violation that
+// a replace causes for a moment (it opens its destination exclusively) is
+// retried for kBriefHoldMs.
 UniqueFileHandle OpenForReading(const std::wstring& path);
 
 // A file's bytes, read at once where they fit (kWholeReadLimit) and lent to

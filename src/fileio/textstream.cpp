@@ -91,9 +91,9 @@ bool TextPieceReader::Next(std::string_view& piece) {
     while (length < maxPiece_ && Fill()) {
         const char* from = block_ + at_;
         const std::size_t room = std::min(end_ - at_, maxPiece_ - length);
-        const char* newline = static_cast<const char*>(std::memchr(from, '\n', room));
+        const char* newline = FindByte(from, from + room, '\n');
         const std::size_t span = newline ? static_cast<std::size_t>(newline - from) : room;
-        const char* cr = static_cast<const char*>(std::memchr(from, '\r', span));
+        const char* cr = FindByte(from, from + span, '\r');
         if (!cr) {
             // Plain bytes up to the newline (taken along) or the room's end.
             const std::size_t take = newline ? span + 1 : span;

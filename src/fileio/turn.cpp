@@ -2,7 +2,7 @@
 
 namespace wex::fileio {
 
-std::wstring TurnFileOf(const std::wstring& finalPath) { return finalPath + L".wexlib-turn"; }
+std::wstring TurnFileOf(const std::wstring& path) { return path + L".wexlib-turn"; }
 
 void EditTurn::AnnounceReplace() {
     DWORD written = 0;
@@ -33,8 +33,8 @@ void WaitWhileReplacing(const std::wstring& path) {
         Sleep(1);
 }
 
-EditTurn::Outcome EditTurn::Take(const std::wstring& finalPath, Backoff& wait) {
-    const std::wstring name = TurnFileOf(finalPath);
+EditTurn::Outcome EditTurn::Take(const std::wstring& path, Backoff& wait) {
+    const std::wstring name = TurnFileOf(path);
     for (;;) {
         turn_.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));

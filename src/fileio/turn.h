@@ -40,9 +40,10 @@ public:
     EditTurn(const EditTurn&) = delete;
     EditTurn& operator=(const EditTurn&) = delete;
 
-    // Waits for the turn of the file named finalPath (symbolic links
-    // followed, extended-length), pausing as wait says, until it ends.
-    Outcome Take(const std::wstring& finalPath, Backoff& wait);
+    // Waits for the turn of the file named path (full, extended-length; the
+    // file a link leads to, not the link), pausing as wait says, until it
+    // ends.
+    Outcome Take(const std::wstring& path, Backoff& wait);
 
     // Says that the new content is about to take the target's place.
     void AnnounceReplace();
@@ -55,7 +56,7 @@ private:
 };
 
 // The name of the turn file of a target.
-std::wstring TurnFileOf(const std::wstring& finalPath);
+std::wstring TurnFileOf(const std::wstring& path);
 
 // Waits, at most kReplaceYieldMs, while a rewrite of the file at path is
 // putting its new content in place. A turn file that says so but that no

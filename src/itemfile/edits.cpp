@@ -12,14 +12,18 @@ int Rewritten(const FilePath& path, PieceEdit& edit, int success) {
     return fileio::RewriteResult(fileio::Rewrite(path.full, kLineBufferSize - 1, edit), path.shown.c_str(), success);
 }
 
-// The lines of an append that did not happen; openLine is the export's own
-// line for a file that cannot be opened.
-int AppendResult(fileio::AppendOutcome outcome, const FilePath& path, const char* openLine) {
+// Which export appends: each has its own line for a file that cannot be
+// opened.
+enum class Appender { AddFileItem, AppendFile };
+
+// The lines of an append that did not happen.
+int AppendResult(fileio::AppendOutcome outcome, const FilePath& path, Appender appender) {
     switch (outcome) {
     case fileio::AppendOutcome::Appended:
         return 1;
     case fileio::AppendOutcome::Unopenable:
-        ErrorLine(openLine, path.shown.c_str());
+        if (appender == Appender::AddFileItem) ErrorLine("Could not open file %s for reading.\n", path.shown.c_str());
+        else ErrorLine("could not open file %s for reading .\n", path.shown.c_str());
         break;
     case fileio::AppendOutcome::ReadOnly:
         ErrorLine("File %s left unchanged: it is read-only.\n", path.shown.c_str());
@@ -103,7 +107,7 @@ int SubstituteText(const FilePath& path, std::string_view search, std::string_vi
 // the C runtime's text-mode append would drop a Ctrl-Z that ends the file.
 int AddItem(const FilePath& path, std::string_view name, std::string_view value) {
     AddedLine line(name, value);
-    return AppendResult(fileio::Append(path.full, line), path, "Could not open file %s for reading.\n");
+    return AppendResult(fileio::Append(path.full, line), path, Appender::AddFileItem);
 }
 
 int AppendFileTo(const FilePath& sourcePath, const FilePath& destinationPath) {
@@ -113,8 +117,7 @@ int AppendFileTo(const FilePath& sourcePath, const FilePath& destinationPath) {
         return 0;
     }
     CopiedFile copy(source, sourcePath, destinationPath);
-    return AppendResult(fileio::Append(destinationPath.full, copy), destinationPath,
-                        "could not open file %s for reading .\n");
+    return AppendResult(fileio::Append(destinationPath.full, copy), destinationPath, Appender::AppendFile);
 }
 
 }  // namespace wex::itemfile

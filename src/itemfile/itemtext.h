@@ -1,7 +1,7 @@
 // What the item file queries and edits do with a file's text, piece by piece.
-// Free of the platform: the files themselves are opened in queries.cpp,
-// edits.cpp and rewrite.cpp, so that these rules are also built and fuzzed
-// natively.
+// Free of the platform: the files themselves are opened in queries.cpp and
+// edits.cpp (through src/fileio), so that these rules are also built and
+// fuzzed natively.
 #pragma once
 
 #include <optional>
