@@ -14,14 +14,15 @@ function(wex_windows_executable name)
 endfunction()
 
 # A GoogleTest program that CTest runs under Wine: against the real
-# Wexlib.dll through its import library (DLL), or linked with the library's
-# internals, to reach what no export returns (INTERNALS).
+# Wexlib.dll through its import library (DLL), seeing only what ships in
+# include/, as a setup program does; or linked with the library's internals,
+# to reach what no export returns (INTERNALS).
 #   wex_test(NAME DLL|INTERNALS SOURCES...)
 function(wex_test name kind)
   wex_windows_executable(${name} ${ARGN})
   if(kind STREQUAL "DLL")
     target_link_libraries(${name} PRIVATE wextest_main WexlibImport)
-    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/include)
   elseif(kind STREQUAL "INTERNALS")
     target_link_libraries(${name} PRIVATE wextest_main wexlib_core)
   else()

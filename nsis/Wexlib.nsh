@@ -272,6 +272,13 @@
   !insertmacro _Wexlib_Call4 SendMsg m m m m `${wexlib_host}` `${wexlib_port}` `${wexlib_path}` `${wexlib_body}` ${wexlib_result}
 !macroend
 
+; SendMsgSecure: SendMsg inside a TLS session (TLS 1.2 or newer); the server's
+; certificate must chain to a root of the machine's root store and be for
+; HOST. 1 when the reply's first line holds " 200 ".
+!macro Wexlib_SendMsgSecure wexlib_host wexlib_port wexlib_path wexlib_body wexlib_result
+  !insertmacro _Wexlib_Call4 SendMsgSecure m m m m `${wexlib_host}` `${wexlib_port}` `${wexlib_path}` `${wexlib_body}` ${wexlib_result}
+!macroend
+
 ; URLEncode: OUT receives TEXT form-encoded; RESULT is always 0.
 ; Buffer: 3 x TEXT's length in bytes + 1.
 !macro Wexlib_URLEncode wexlib_text wexlib_result wexlib_out
@@ -479,6 +486,12 @@
 ; (0: no limit). RESULT the previous limit.
 !macro Wexlib_SetWaitLimit wexlib_milliseconds wexlib_result
   !insertmacro _Wexlib_Call1 SetWaitLimit i `${wexlib_milliseconds}` ${wexlib_result}
+!macroend
+
+; HideInLog: from now on the installer log masks TEXT, and its URLEncode
+; form, as "***" wherever it occurs (the log only). 1; 0 for "".
+!macro Wexlib_HideInLog wexlib_text wexlib_result
+  !insertmacro _Wexlib_Call1 HideInLog m `${wexlib_text}` ${wexlib_result}
 !macroend
 
 !endif ; WEXLIB_NSH_INCLUDED

@@ -18,7 +18,7 @@ targets=()
 what=""
 if [ "${2:-}" = --main ]; then
     testing=OFF
-    targets=(--target Wexlib wexhost formserver testservice wexwin makekeys)
+    targets=(--target Wexlib wexhost formserver testservice wexwin makekeys rootstore)
     what=": the DLL and the main job's programs"
 fi
 echo "==> building the $arch build (build/$arch)$what"

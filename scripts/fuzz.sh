@@ -13,7 +13,7 @@ source "$(dirname "$0")/common.sh"
 # A campaign that runs beside the test command builds elsewhere:
 # WEX_FUZZ_BUILD=build/fuzz-campaign scripts/fuzz.sh 600
 build=$(realpath -m "${WEX_FUZZ_BUILD:-$top/build/fuzz}")
-targets=(itemfile keytext formpost pattern perfdata multisz logtext)
+targets=(itemfile keytext formpost pattern perfdata multisz logtext logmask utf)
 
 smoke=false
 seconds=60

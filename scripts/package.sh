@@ -53,7 +53,7 @@ check_dll() {  # check_dll DLL OBJDUMP
         return 1
     fi
     imports=$(sed -nE 's/^[[:space:]]*DLL Name: (.*)$/\1/p' <<<"$dump" | tr '[:upper:]' '[:lower:]' | sort -u)
-    if grep -vxE 'kernel32.dll|user32.dll|advapi32.dll|wsock32.dll|msvcrt.dll' <<<"$imports"; then
+    if grep -vxE 'kernel32.dll|user32.dll|advapi32.dll|wsock32.dll|secur32.dll|crypt32.dll|msvcrt.dll' <<<"$imports"; then
         echo "package: $1 imports more than system DLLs (above)" >&2
         return 1
     fi
@@ -84,7 +84,7 @@ done
 
 say "assembling $name.zip"
 mkdir -p "$stage/include" "$stage/nsis" "$stage/docs" "$stage/examples/nsis"
-cp "$work/tree/include/wexlib.h" "$stage/include/"
+cp "$work/tree/include/wexlib.h" "$work/tree/include/wexlib_dialogs.h" "$stage/include/"
 cp "$work/tree/src/frame/wexlib.def" "$stage/Wexlib.def"
 cp "$work/tree/nsis/Wexlib.nsh" "$stage/nsis/"
 cp "$work/tree/docs/reference.md" "$stage/docs/"

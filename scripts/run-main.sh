@@ -24,8 +24,16 @@ for build in "${builds[@]}"; do
 done
 
 wex_wine_use "$arch" "$top/build/wine-main-$arch"
-# The local HTTP server that SendMsg posts to is stopped on every way out.
-trap 'wex_stop_form_server; wex_wine_down' EXIT
+# The local HTTP and HTTPS servers that SendMsg and SendMsgSecure post to are
+# stopped on every way out.
+tls_server_pid=""
+stop_tls_server() {
+    if [ -n "$tls_server_pid" ]; then
+        kill "$tls_server_pid" 2>/dev/null || true
+        wait "$tls_server_pid" 2>/dev/null || true
+    fi
+}
+trap 'wex_stop_form_server; stop_tls_server; wex_wine_down' EXIT
 wex_step "prefix" wex_wine_up
 
 # A step's commands run where a failure does not end the script by itself
@@ -35,8 +43,8 @@ demo() {
     # The demo lives on drive C:, where the library's temporary files go too.
     local demo="$WINEPREFIX/drive_c/wexdemo"
     mkdir -p "$demo/bin" || return
-    cp "$top/build/$arch/bin/"{wexhost,formserver,testservice,wexwin,makekeys}.exe "$top/build/$arch/bin/Wexlib.dll" \
-       "$demo/bin/" || return
+    cp "$top/build/$arch/bin/"{wexhost,formserver,testservice,wexwin,makekeys,rootstore}.exe \
+       "$top/build/$arch/bin/Wexlib.dll" "$demo/bin/" || return
     cp "$top/examples/provision.wex" "$top/examples/windows.wex" "$demo/" || return
     cd "$demo" || return
     export WEXDEMO='C:\wexdemo'
@@ -46,6 +54,28 @@ demo() {
     # back through a file.
     wex_start_form_server 'C:\wexdemo\bin\formserver.exe' "$demo/http" 'C:\wexdemo\http' 2 60000 || return
     export WEXDEMO_HTTP_PORT=$wex_form_server_port
+
+    # The same server over TLS, for SendMsgSecure. Wine's TLS cannot serve,
+    # so this one runs on the Linux side (tools/formserver/tlsserver.py); its
+    # certificate comes from a test certificate authority made here, which
+    # goes into this prefix's machine root store, as a private CA is trusted.
+    "$top/tools/formserver/make-certs.sh" "$demo/tls" || return
+    "$WEX_WINE" 'C:\wexdemo\bin\rootstore.exe' add 'C:\wexdemo\tls\ca.pem' || return
+    mkdir -p "$demo/https" || return
+    rm -f "$demo/https/port.txt" "$demo/https/requests.log"
+    /usr/bin/python3 "$top/tools/formserver/tlsserver.py" form --cert "$demo/tls/good.pem" \
+        --key "$demo/tls/server.key" --port-file "$demo/https/port.txt" --log "$demo/https/requests.log" \
+        --count 2 --idle-ms 60000 </dev/null >"$demo/https/server.out" 2>&1 &
+    tls_server_pid=$!
+    for _ in $(seq 100); do [ -s "$demo/https/port.txt" ] && break; sleep 0.1; done
+    if [ ! -s "$demo/https/port.txt" ]; then
+        echo "the HTTPS form server did not start:" >&2
+        cat "$demo/https/server.out" >&2
+        return 1
+    fi
+    WEXDEMO_HTTPS_PORT=$(tr -d '\r\n' <"$demo/https/port.txt")
+    export WEXDEMO_HTTPS_PORT
+    say "HTTPS form server listening on 127.0.0.1:$WEXDEMO_HTTPS_PORT (certificate for localhost from the demo's CA)"
 
     # Message boxes are confirmed by the host and printed as "[box ...]" lines.
     echo "== Attended run: provision.wex, then windows.wex"

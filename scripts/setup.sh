@@ -2,7 +2,8 @@
 # Installs what a command needs on Debian 12, and nothing that is there
 # already.
 #   setup.sh main   the main job: the 32-bit mingw-w64 cross compiler, 32-bit
-#                   Wine, Xvfb, CMake; where 32-bit Wine cannot run once it is
+#                   Wine, Xvfb, CMake, and Python 3 with openssl for its HTTPS
+#                   server and certificates; where 32-bit Wine cannot run once it is
 #                   installed (a kernel without 32-bit code), also the x64
 #                   cross compiler and 64-bit Wine, which then run the demo
 #   setup.sh test   everything the test command needs (the default): both
@@ -10,15 +11,15 @@
 #                   GoogleTest's sources, clang with its runtime libraries
 #                   (fuzz targets), llvm-14 (llvm-dlltool writes the
 #                   Microsoft-format import libraries), NSIS, zip and unzip
-#                   (the release archive), git, shellcheck and openssl
+#                   (the release archive), git and shellcheck
 # Only the -posix compilers are installed: the toolchain files use them, and
 # the win32-thread-model twins would double the download.
 set -euo pipefail
 profile=${1:-test}
 
-base=(g++-mingw-w64-i686-posix wine32:i386 xvfb cmake make)
+base=(g++-mingw-w64-i686-posix wine32:i386 xvfb cmake make python3 openssl)
 x64=(g++-mingw-w64-x86-64-posix wine64)
-test_only=(g++ googletest clang libclang-rt-14-dev llvm-14 nsis zip unzip git shellcheck openssl)
+test_only=(g++ googletest clang libclang-rt-14-dev llvm-14 nsis zip unzip git shellcheck)
 
 say() { printf '==> set-up: %s\n' "$*"; }
 

@@ -79,6 +79,9 @@ wex_wine_use() {
     export WINEDEBUG=-all
     export WINEPREFIX=$state/prefix
     export WINEDLLOVERRIDES="mscoree,mshtml="
+    # A UTF-8 locale, or Wine cannot give a file a name that is not ASCII on
+    # the Linux side; the prefix's ANSI code page stays 1252.
+    export LC_ALL=C.UTF-8
 }
 
 wex_wine_down() {
@@ -124,7 +127,7 @@ wex_wine_up() {
     local name
     {
         for name in WEX_ARCH WEX_WINE WEX_WINESERVER WEX_WINE_STATE WINEARCH WINELOADER WINESERVER WINEDEBUG \
-                    WINEPREFIX WINEDLLOVERRIDES DISPLAY; do
+                    WINEPREFIX WINEDLLOVERRIDES LC_ALL DISPLAY; do
             printf 'export %s=%q\n' "$name" "${!name}"
         done
     } >"$WEX_WINE_STATE/env"

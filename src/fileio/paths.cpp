@@ -1,22 +1,15 @@
 #include "fileio/paths.h"
 
+#include "frame/encoding.h"
+
 namespace wex::fileio {
 namespace {
 
 bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
 
-std::wstring AnsiToWide(const char* text) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 1) return std::wstring();
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
-    wide.resize(static_cast<std::size_t>(length) - 1);
-    return wide;
-}
-
 }  // namespace
 
-FilePath FromAnsi(const char* path) { return FilePath{FullPath(AnsiToWide(path)), path}; }
+FilePath FromCaller(const char* path) { return FilePath{FullPath(Widen(path)), path}; }
 
 std::wstring FullPath(const std::wstring& path) {
     if (path.empty() || StartsWith(path, L"\\\\?\\")) return path;

@@ -15,8 +15,9 @@ struct FilePath {
     std::string shown;
 };
 
-// The caller's 8-bit path, read in the ANSI code page, made full.
-FilePath FromAnsi(const char* path);
+// A path that the caller gave, in the call's encoding (frame/encoding.h: the
+// ANSI code page for an A export), made full.
+FilePath FromCaller(const char* path);
 
 // path made full against the current directory, in the extended-length
 // form when it would pass MAX_PATH; the path as it is when the platform

@@ -8,13 +8,17 @@
 #include <cstring>
 #include <string>
 
+#include "frame/encoding.h"
+#include "frame/logsecrets.h"
 #include "frame/logtext.h"
 #include "frame/unattended.h"
 
 namespace wex {
 namespace {
 
-char g_messageBuffer[kMessageBufferSize];
+// Room for 159 characters of a W export's text as WTF-8 (up to three bytes
+// each) and the zero; an A export's text takes at most 159 bytes of it.
+char g_messageBuffer[3 * (kMessageBufferSize - 1) + 1];
 
 // wvsprintfA never writes more than 1024 bytes, whatever it is given.
 constexpr int kWsprintfLimit = 1024;
@@ -34,7 +38,7 @@ namespace {
 void LogBox(const char* caption, const char* text, const char* how) noexcept {
     if (!LogOpen()) return;
     try {
-        LogEvent("box [" + LogEscape(caption) + "] " + LogEscape(text) + how);
+        LogLine("box [" + LogEscape(LogForm(caption)) + "] " + LogEscape(LogForm(text)) + how);
     } catch (...) {
     }
 }
@@ -50,7 +54,7 @@ void ShowBox(const char* text, const char* caption) {
         return;
     }
     LogBox(caption, text, " (shown)");
-    MessageBoxA(nullptr, text, caption, MB_OK);
+    MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), MB_OK);
 }
 
 void DebugBox(const char* text) {
@@ -69,7 +73,12 @@ void WriteLine(std::FILE* stream, const char* channel, const char* format, va_li
     std::vsnprintf(&text[0], text.size(), format, args);
     text.resize(static_cast<std::size_t>(length));
     std::fwrite(text.data(), 1, text.size(), stream);
-    LogEvent(channel + LogLineText(text));
+    // The log never changes what an export does, not even for want of memory.
+    if (!LogOpen()) return;
+    try {
+        LogLine(channel + LogLineText(LogForm(text)));
+    } catch (...) {
+    }
 }
 
 }  // namespace
@@ -97,7 +106,9 @@ void SetMessageText(const char* format, ...) {
     wvsprintfA(formatted, format, args);
     va_end(args);
     formatted[kWsprintfLimit] = '\0';
-    lstrcpynA(g_messageBuffer, formatted, static_cast<int>(kMessageBufferSize));
+    const std::string_view kept = CallPrefix(formatted, kMessageBufferSize - 1);
+    std::memcpy(g_messageBuffer, kept.data(), kept.size());
+    g_messageBuffer[kept.size()] = '\0';
 }
 
 void ShowMessageBuffer(const char* caption) { ShowBox(g_messageBuffer, caption); }

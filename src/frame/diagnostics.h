@@ -7,7 +7,8 @@
 
 namespace wex {
 
-// The message buffer holds 160 bytes: at most 159 characters and the zero.
+// The message buffer holds at most 159 characters and the zero (bytes for an
+// A export, UTF-16 units for a W export, counted as CallLength counts).
 constexpr std::size_t kMessageBufferSize = 160;
 
 // True when MY_DBGPRINT exists in the C runtime's environment, whatever its
@@ -30,8 +31,9 @@ void OutputLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 char* MessageBuffer();
 
 // Formats into the message buffer with the platform's wsprintf rules,
-// shortened to 159 characters. Arguments may point into the buffer itself:
-// the text is formatted aside first and copied in afterwards.
+// shortened to 159 characters (a W export's text never in the middle of
+// one). Arguments may point into the buffer itself: the text is formatted
+// aside first and copied in afterwards.
 void SetMessageText(const char* format, ...);
 
 // Shows the message buffer's current text in a box with the given caption.

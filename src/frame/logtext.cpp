@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "frame/logmask.h"
+
 namespace wex {
 
 std::string LogEscape(std::string_view text) {
@@ -52,6 +54,11 @@ void CallText::Secret(const char* text) {
     arguments_ += text ? "<" + std::to_string(std::strlen(text)) + " bytes>" : "null";
 }
 
+void CallText::Hidden(const char* text) {
+    Next();
+    arguments_ += text ? HiddenValueText(std::strlen(text)) : "null";
+}
+
 void CallText::Number(long long value) {
     Next();
     arguments_ += std::to_string(value);
@@ -65,6 +72,11 @@ void CallText::Buffer(const void* buffer) {
 void CallText::Output(std::string_view text) {
     outputs_ += ' ';
     outputs_ += LogQuote(text);
+}
+
+void CallText::HiddenOutput(std::string_view text) {
+    outputs_ += ' ';
+    outputs_ += HiddenValueText(text.size());
 }
 
 std::string CallText::Line(int result) const { return arguments_ + ") -> " + std::to_string(result) + outputs_; }

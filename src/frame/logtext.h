@@ -21,7 +21,9 @@ std::string LogQuote(std::string_view text);
 std::string LogLineText(std::string_view line);
 
 // One export call as the log shows it: Name(arguments) -> result, then the
-// text each output buffer received, quoted.
+// text each output buffer received, quoted. Texts come as the log shows them
+// (UTF-8, masked texts as "***"); the lengths of secrets and hidden values
+// are those of the texts as the call holds them.
 class CallText {
 public:
     explicit CallText(std::string_view name);
@@ -30,11 +32,15 @@ public:
     void Text(const char* text);
     // A text argument shown only as its length: "<N bytes>", or null.
     void Secret(const char* text);
+    // A hidden item's value: "<hidden, N bytes>", or null.
+    void Hidden(const char* text);
     void Number(long long value);
     // An output buffer: "buf", or null.
     void Buffer(const void* buffer);
     // The text an output buffer received, shown after the result.
     void Output(std::string_view text);
+    // The same for a hidden item's value: "<hidden, N bytes>".
+    void HiddenOutput(std::string_view text);
 
     std::string Line(int result) const;
 

@@ -2,6 +2,7 @@
 #include "fileio/rewrite.h"
 #include "fileio/textfile.h"
 #include "frame/diagnostics.h"
+#include "frame/logsecrets.h"
 #include "itemfile/itemfile.h"
 #include "itemfile/itemline.h"
 
@@ -73,7 +74,12 @@ public:
     }
     bool Write(TextWriter& out) override {
         TextPieceReader pieces(source_, kLineBufferSize - 1);
-        for (std::string_view piece; pieces.Next(piece);) out.Write(piece);
+        // The appended items pass through unseen: the log masks their hidden values.
+        HiddenItemsPassing hidden;
+        for (std::string_view piece; pieces.Next(piece);) {
+            out.Write(piece);
+            hidden.Line(piece);
+        }
         if (!pieces.Failed()) return true;
         ErrorLine("Could not read file %s to its end.\n", sourcePath_.shown.c_str());
         return false;

@@ -17,7 +17,7 @@ extern "C" int WEXCALL SubstituteKeys(const char* keyFile, const char* itemFile,
         // at most 2044 characters a block, so no bound is applied here.
         if (done.keyFileOpened) {
             CopyOut(done.publicKey, publicKey, std::numeric_limits<std::size_t>::max());
-            call.Output(publicKey);
+            call.ItemOutput("MERCHANT_PUBLIC_KEY", publicKey);
         }
         return done.result;
     });
@@ -25,6 +25,7 @@ extern "C" int WEXCALL SubstituteKeys(const char* keyFile, const char* itemFile,
 
 extern "C" int WEXCALL MakeKeys(const char* installRoot, const char* merchant, const char* seedText) {
     ExportCall call("MakeKeys");
+    if (seedText) MaskInLog(seedText);
     call.Text(installRoot).Text(merchant).Secret(seedText);
     if (!installRoot || !merchant || !seedText) return call.Return(0);
     return call.Run(0, [&] { return keys::MakeKeys(installRoot, merchant, seedText); });
@@ -34,9 +35,10 @@ extern "C" int WEXCALL MakeKeys(const char* installRoot, const char* merchant, c
 extern "C" int WEXCALL ComputeMerchID(char* name, char* identifier) {
     ExportCall call("ComputeMerchID");
     call.Text(name).Buffer(identifier);
-    if (name && identifier) {
+    if (!name || !identifier) return call.Return(0);
+    return call.Run(0, [&] {
         keys::ComputeMerchantId(name, identifier);
         call.Output(identifier);
-    }
-    return call.Return(0);
+        return 0;
+    });
 }

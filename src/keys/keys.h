@@ -9,8 +9,9 @@
 
 namespace wex::keys {
 
-// Starts install root\bin\makekeys.exe on a fresh seed file holding seedText,
-// gives it 1500 ms, deletes the seed file. 1 when the generator was started.
+// Starts install root\bin\makekeys.exe on a fresh seed file holding seedText
+// (seedfile.h), gives it 1500 ms, deletes the seed file. 1 when the generator
+// was started.
 int MakeKeys(const char* installRoot, const char* merchant, const char* seedText);
 
 // What SubstituteKeys did: whether the key file opened, the export's result,
@@ -22,7 +23,7 @@ struct Substitution {
 };
 
 // Moves the key blocks of keyFile into itemFile and writes "reginfo.txt"
-// beside it (paths in the ANSI code page). The result is 1 when exactly two
+// beside it (paths in the call's encoding). The result is 1 when exactly two
 // blocks were complete and stored.
 Substitution SubstituteKeys(const char* keyFile, const char* itemFile);
 
@@ -42,13 +43,5 @@ bool WriteKeyItem(const fileio::FilePath& itemFile, std::string_view name, std::
 // MERCHANT_ID and the public block text. 1 when written, 0 when itemFile has
 // no "\", the name does not fit 256 bytes, or the file cannot be written.
 int WriteRegInfo(std::string_view blockText, const fileio::FilePath& itemFile);
-
-// The seed file name: "seed" and a decimal number from a process-wide
-// counter, in TMP when that directory exists (retried without double quotes),
-// else in preferredDir when it exists, else in "\", else in the current
-// directory. The number is counted up until no file of that name exists.
-// False when the name would exceed 260 characters or 32767 numbers in a row
-// are taken.
-bool MakeSeedName(const char* preferredDir, std::string& name);
 
 }  // namespace wex::keys

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "frame/ascii.h"
+#include "frame/copyout.h"
 #include "itemfile/itemline.h"
 
 namespace wex::keys {
@@ -19,17 +20,38 @@ unsigned CheckNumber(std::string_view lowercasedName) {
     return a % 91;
 }
 
+namespace {
+
+// name with A to Z lowercased; every other byte stays.
+std::string LowercasedName(std::string_view name) {
+    std::string lowered(name);
+    for (char& c : lowered) c = static_cast<char>(AsciiLower(static_cast<unsigned char>(c)));
+    return lowered;
+}
+
+// name as given, "-" and the check number of its lowercased form as two
+// digits.
+std::string MerchantIdentifier(std::string_view name) {
+    const unsigned check = CheckNumber(LowercasedName(name));
+    std::string identifier(name);
+    identifier += '-';
+    identifier += static_cast<char>('0' + check / 10);
+    identifier += static_cast<char>('0' + check % 10);
+    return identifier;
+}
+
+}  // namespace
+
 void ComputeMerchantId(char* name, char* identifier) {
-    const std::size_t length = std::strlen(name);
-    std::memmove(identifier, name, length + 1);
-    for (std::size_t i = 0; i < length; ++i) {
-        name[i] = static_cast<char>(AsciiLower(static_cast<unsigned char>(name[i])));
-    }
-    const unsigned check = CheckNumber(std::string_view(name, length));
-    identifier[length] = '-';
-    identifier[length + 1] = static_cast<char>('0' + check / 10);
-    identifier[length + 2] = static_cast<char>('0' + check % 10);
-    identifier[length + 3] = '\0';
+    const std::string_view given(name);
+    const std::size_t length = given.size();
+    const std::string lowered = LowercasedName(given);
+    // Both texts are made before either buffer is written. When identifier
+    // is name itself it carries the lowercased name, as when the name was
+    // copied first and lowercased in place after.
+    const std::string id = MerchantIdentifier(identifier == name ? std::string_view(lowered) : given);
+    CopyOut(lowered, name, length + 1);
+    CopyOut(id, identifier, length + 4);
 }
 
 namespace {

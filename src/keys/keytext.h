@@ -14,8 +14,8 @@ namespace wex::keys {
 // The check number of a lowercased name: 0 to 90.
 unsigned CheckNumber(std::string_view lowercasedName);
 
-// Copies name into identifier, lowercases name in place (A-Z only) and
-// appends "-" and the check number as two digits. identifier must hold
+// ComputeMerchID's two buffers: identifier receives the identifier of name
+// as given, name is lowercased in place (A-Z only). identifier must hold
 // strlen(name) + 4 bytes; it may be name itself (it then carries the
 // lowercased name), but must not overlap it otherwise.
 void ComputeMerchantId(char* name, char* identifier);

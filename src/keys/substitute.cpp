@@ -6,6 +6,7 @@
 #include "fileio/rewrite.h"
 #include "fileio/textfile.h"
 #include "frame/diagnostics.h"
+#include "frame/logsecrets.h"
 #include "itemfile/itemfile.h"
 #include "itemfile/itemline.h"
 #include "keys/keys.h"
@@ -56,7 +57,7 @@ int WriteRegInfo(std::string_view blockText, const fileio::FilePath& itemFile) {
     path += "\\reginfo.txt";
     if (path.size() >= kRegInfoPathSize) return 0;  // refused: the name does not fit
 
-    UniqueFileHandle file(CreateFileW(fileio::FromAnsi(path.c_str()).full.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+    UniqueFileHandle file(CreateFileW(fileio::FromCaller(path.c_str()).full.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                       nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return 0;
 
@@ -77,9 +78,9 @@ int WriteRegInfo(std::string_view blockText, const fileio::FilePath& itemFile) {
 
 Substitution SubstituteKeys(const char* keyFile, const char* itemFilePath) {
     Substitution done;
-    const fileio::FilePath itemFile = fileio::FromAnsi(itemFilePath);
+    const fileio::FilePath itemFile = fileio::FromCaller(itemFilePath);
     fileio::WholeFileSource source;
-    if (!source.Open(fileio::FromAnsi(keyFile).full)) {
+    if (!source.Open(fileio::FromCaller(keyFile).full)) {
         std::string text = "Unable to open key file : ";
         text += keyFile;
         text += ".";
@@ -98,11 +99,13 @@ Substitution SubstituteKeys(const char* keyFile, const char* itemFilePath) {
             done.publicKey.append(piece);
             break;
         case KeyBlockReader::Step::PublicDone:
+            MaskKeyBlockInLog(blocks.BlockText());
             // A block that could not be stored is no completed block.
             if (WriteKeyItem(itemFile, "MERCHANT_PUBLIC_KEY", blocks.BlockText())) ++completed;
             if (!WriteRegInfo(blocks.BlockText(), itemFile)) ShowBox("Unable to create reginfo file.", "Info");
             break;
         case KeyBlockReader::Step::PrivateDone:
+            MaskKeyBlockInLog(blocks.BlockText());
             if (WriteKeyItem(itemFile, "MERCHANT_PRIVATE_KEY", blocks.BlockText())) ++completed;
             break;
         case KeyBlockReader::Step::Overlong:

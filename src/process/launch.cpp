@@ -5,21 +5,24 @@
 #include <string>
 
 #include "frame/diagnostics.h"
+#include "frame/encoding.h"
 #include "frame/winhandles.h"
 
-namespace wex::process {
+namespace wex {
+namespace process {
 namespace {
 
 int Launch(const char* commandLine, const char* workingDirectory) {
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION created{};
-    // CreateProcessA takes a writable command line: hand it a copy.
-    std::string line = commandLine;
-    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
-                       workingDirectory, &startup, &created)) {
+    // CreateProcessW may write to its command line: it gets a copy.
+    std::wstring line = Widen(commandLine);
+    const std::wstring directory = workingDirectory ? Widen(workingDirectory) : std::wstring();
+    if (CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
+                       workingDirectory ? directory.c_str() : nullptr, &startup, &created)) {
         UniqueHandle process(created.hProcess);
         UniqueHandle thread(created.hThread);
         DebugBox("Process Created OK");
@@ -48,4 +51,5 @@ int RunCommand(const char* commandLine, const char* workingDirectory) {
     return Launch(commandLine, workingDirectory);
 }
 
-}  // namespace wex::process
+}  // namespace process
+}  // namespace wex

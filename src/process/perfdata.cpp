@@ -73,15 +73,18 @@ CounterIndexes FindCounterIndexes(const char* list, std::size_t size) {
     return found;
 }
 
-void FillTask(TaskRecord& task, std::uint32_t processId, const char* name) {
+void FillTask(TaskRecord& task, std::uint32_t processId, const char* name, NameLength length) {
     std::memset(&task, 0, sizeof task);
     if (!name) {
         std::strcpy(task.processName, "unknown");
     } else {
-        const std::size_t length = BoundedLength(name, kMaxInstanceName + 1);
-        if (length <= kMaxInstanceName) {
-            std::memcpy(task.processName, name, length);
-            std::memcpy(task.processName + length, ".exe", 5);
+        // Never read past the room the record has for a name and ".exe".
+        constexpr std::size_t kRoom = sizeof task.processName - sizeof ".exe";
+        const std::size_t bytes = BoundedLength(name, kRoom + 1);
+        const std::size_t characters = length ? length(std::string_view(name, bytes)) : bytes;
+        if (bytes <= kRoom && characters <= kMaxInstanceName) {
+            std::memcpy(task.processName, name, bytes);
+            std::memcpy(task.processName + bytes, ".exe", 5);
         }
     }
     task.selected = 0;
@@ -90,7 +93,7 @@ void FillTask(TaskRecord& task, std::uint32_t processId, const char* name) {
 
 bool ReadProcessObject(const unsigned char* data, std::size_t size, std::uint32_t idProcessIndex,
                        TaskRecord* tasks, std::size_t limit, NameConverter convert,
-                       std::size_t* filled) {
+                       std::size_t* filled, NameLength length) {
     *filled = 0;
     const Block block{data, size};
     static const unsigned char kSignature[8] = {'P', 0, 'E', 0, 'R', 0, 'F', 0};
@@ -133,9 +136,9 @@ bool ReadProcessObject(const unsigned char* data, std::size_t size, std::uint32_
         if (!block.Read32(counterBlock + perf::kCounterBlockByteLength, blockLength) ||
             !block.Read32(counterBlock + counterOffset, processId))
             break;
-        char name[kConvertedNameSize];
+        char name[kConvertedNameRoom];
         const bool converted = InstanceName(block, instance + nameOffset, wide) && convert(wide.data(), name);
-        FillTask(tasks[k], processId, converted ? name : nullptr);
+        FillTask(tasks[k], processId, converted ? name : nullptr, length);
         *filled = k + 1;
         instance = counterBlock + blockLength;
     }

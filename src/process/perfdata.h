@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "process/tasks.h"
 
@@ -24,10 +25,14 @@ struct CounterIndexes {
 // compare without regard to case; a later entry replaces an earlier one.
 CounterIndexes FindCounterIndexes(const char* list, std::size_t size);
 
-// Converts a zero-terminated UTF-16 instance name to 8-bit text in a buffer
-// of kConvertedNameSize bytes; false when it cannot.
+// Converts a zero-terminated UTF-16 instance name to 8-bit text, at most
+// kConvertedNameSize characters with the zero, in a buffer of
+// kConvertedNameRoom bytes; false when it cannot.
 constexpr std::size_t kConvertedNameSize = 260;
+constexpr std::size_t kConvertedNameRoom = Wtf8Room(kConvertedNameSize);
 using NameConverter = bool (*)(const std::uint16_t* name, char* out);
+// How the bound on a converted name counts its characters; null: its bytes.
+using NameLength = std::size_t (*)(std::string_view name);
 
 // Fills tasks from the first object type of a performance-data block of size
 // bytes, at most limit of them, in instance order. False when the block holds
@@ -36,11 +41,13 @@ using NameConverter = bool (*)(const std::uint16_t* name, char* out);
 // instance that reaches past the block ends the list before it.
 bool ReadProcessObject(const unsigned char* data, std::size_t size, std::uint32_t idProcessIndex,
                        TaskRecord* tasks, std::size_t limit, NameConverter convert,
-                       std::size_t* filled);
+                       std::size_t* filled, NameLength length = nullptr);
 
 // Clears the record and fills it the way the builder does for one process.
-// A null name stands for one that could not be converted ("unknown").
-void FillTask(TaskRecord& task, std::uint32_t processId, const char* name);
+// A null name stands for one that could not be converted ("unknown"); a name
+// of more than kMaxInstanceName characters, counted by length, leaves the
+// process name empty.
+void FillTask(TaskRecord& task, std::uint32_t processId, const char* name, NameLength length = nullptr);
 
 }  // namespace process
 }  // namespace wex

@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
+#include <iterator>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "frame/diagnostics.h"
+#include "frame/encoding.h"
 #include "frame/winhandles.h"
 #include "process/perfdata.h"
 
@@ -22,10 +26,54 @@ constexpr DWORD kMaxDataSize = 0x40000000;
 // Far beyond any real counter-names list; keeps the spare bytes in range.
 constexpr DWORD kMaxCounterListSize = 0x10000000;
 
-bool ConvertToAnsi(const std::uint16_t* name, char* out) {
+// A process's name in the call's encoding, at most 259 characters: for an A
+// export what the platform's A functions give (the ANSI code page, its best
+// fit or "?"), for a W export the name exactly.
+bool ConvertName(const std::uint16_t* name, char* out) {
     static_assert(sizeof(wchar_t) == sizeof(std::uint16_t), "UTF-16 wchar_t");
-    return WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(name), -1, out,
-                               static_cast<int>(kConvertedNameSize), nullptr, nullptr) != 0;
+    const wchar_t* wide = reinterpret_cast<const wchar_t*>(name);
+    if (CurrentCallEncoding() == CallEncoding::Ansi)
+        return WideCharToMultiByte(CP_ACP, 0, wide, -1, out, static_cast<int>(kConvertedNameSize), nullptr,
+                                   nullptr) != 0;
+    const std::size_t units = std::wcslen(wide);
+    if (units >= kConvertedNameSize) return false;
+    const std::string text = Narrow(std::wstring_view(wide, units));
+    if (text.size() >= kConvertedNameRoom) return false;
+    std::memcpy(out, text.c_str(), text.size() + 1);
+    return true;
+}
+
+// The instance-name bound counts characters as the caller does.
+std::size_t CallNameLength(std::string_view name) { return CallLength(name); }
+
+// A string value read with the W function, as the platform's A function
+// hands it out: converted to the call's encoding unit by unit, its zeros
+// included, then sized or copied as a byte value would be.
+LONG QueryStringValue(HKEY key, const wchar_t* name, BYTE* data, DWORD* size) {
+    std::wstring wide;
+    for (int attempt = 0;; ++attempt) {
+        DWORD bytes = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
+        const LONG status = RegQueryValueExW(key, name, nullptr, nullptr,
+                                             wide.empty() ? nullptr : reinterpret_cast<BYTE*>(&wide[0]), &bytes);
+        if (status == ERROR_SUCCESS && !wide.empty() && bytes <= wide.size() * sizeof(wchar_t)) {
+            wide.resize(bytes / sizeof(wchar_t));
+            break;
+        }
+        if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) return status;
+        if (attempt == 4 || bytes > kMaxCounterListSize) return ERROR_MORE_DATA;
+        wide.assign(bytes / sizeof(wchar_t) + 1, L'\0');
+    }
+    const std::string text = Narrow(wide);
+    const DWORD needed = static_cast<DWORD>(text.size());
+    if (data) {
+        if (*size < needed) {
+            *size = needed;
+            return ERROR_MORE_DATA;
+        }
+        std::memcpy(data, text.data(), text.size());
+    }
+    *size = needed;
+    return ERROR_SUCCESS;
 }
 
 bool ReadCounterIndexes(PerformanceRegistry& registry, CounterIndexes& indexes) {
@@ -70,20 +118,18 @@ bool ReadPerformanceData(PerformanceRegistry& registry, const char* objectIndex,
 
 }  // namespace
 
-LONG PerformanceRegistry::OpenKey(HKEY root, const char* subKey, REGSAM access, HKEY* key) {
-    return RegOpenKeyExA(root, subKey, 0, access, key);
+LONG SystemPerformanceRegistry::OpenKey(HKEY root, const char* subKey, REGSAM access, HKEY* key) {
+    return RegOpenKeyExW(root, Widen(subKey).c_str(), 0, access, key);
 }
 
-LONG PerformanceRegistry::QueryValue(HKEY key, const char* name, BYTE* data, DWORD* size) {
-    return RegQueryValueExA(key, name, nullptr, nullptr, data, size);
+LONG SystemPerformanceRegistry::QueryValue(HKEY key, const char* name, BYTE* data, DWORD* size) {
+    // The performance data is binary (its instance names UTF-16 whichever
+    // function reads it); the counter names are strings.
+    if (key == HKEY_PERFORMANCE_DATA) return RegQueryValueExW(key, Widen(name).c_str(), nullptr, nullptr, data, size);
+    return QueryStringValue(key, Widen(name).c_str(), data, size);
 }
 
-LONG PerformanceRegistry::CloseKey(HKEY key) { return RegCloseKey(key); }
-
-PerformanceRegistry& SystemPerformanceRegistry() {
-    static PerformanceRegistry registry;
-    return registry;
-}
+LONG SystemPerformanceRegistry::CloseKey(HKEY key) { return RegCloseKey(key); }
 
 bool ReadPerformanceTasks(PerformanceRegistry& registry, TaskRecord* tasks, std::size_t capacity,
                           std::size_t* filled) {
@@ -97,8 +143,8 @@ bool ReadPerformanceTasks(PerformanceRegistry& registry, TaskRecord* tasks, std:
         std::vector<unsigned char> data;
         DWORD size = 0;
         if (!ReadPerformanceData(registry, indexes.processObject.c_str(), data, &size)) return false;
-        return ReadProcessObject(data.data(), size, indexes.idProcess, tasks, capacity - 1,
-                                 ConvertToAnsi, filled);
+        return ReadProcessObject(data.data(), size, indexes.idProcess, tasks, capacity - 1, ConvertName,
+                                 filled, CallNameLength);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -133,9 +179,9 @@ std::size_t SnapshotTasks(TaskRecord* tasks, std::size_t capacity) {
         }
         for (std::size_t i = 0; i < stemLength; ++i) base[i] = static_cast<std::uint16_t>(start[i]);
         base[stemLength] = 0;
-        char name[kConvertedNameSize];
-        const bool converted = ConvertToAnsi(base, name);
-        FillTask(tasks[count++], entry.th32ProcessID, converted ? name : nullptr);
+        char name[kConvertedNameRoom];
+        const bool converted = ConvertName(base, name);
+        FillTask(tasks[count++], entry.th32ProcessID, converted ? name : nullptr, CallNameLength);
     }
     return count;
 }
@@ -158,10 +204,23 @@ struct WindowPassState {
 // program's own: taken as the task's last window it would receive the close
 // request meant for the program, and its title would hide the program's.
 bool IsInputMethodWindow(HWND window) {
-    char className[32];
-    const int length = GetClassNameA(window, className, sizeof className);
+    wchar_t className[32];
+    const int length = GetClassNameW(window, className, static_cast<int>(std::size(className)));
     if (length <= 0) return false;
-    return lstrcmpiA(className, "IME") == 0 || lstrcmpiA(className, "MSCTFIME UI") == 0;
+    return lstrcmpiW(className, L"IME") == 0 || lstrcmpiW(className, L"MSCTFIME UI") == 0;
+}
+
+// The title in the call's encoding, at most 255 characters: for an A export
+// what GetWindowTextA gives.
+void TakeTitle(HWND window, TaskRecord& task) {
+    wchar_t wide[kWindowTitleSize];
+    const int length = GetWindowTextW(window, wide, static_cast<int>(kWindowTitleSize));
+    if (length <= 0) return;
+    const std::string title = Narrow(std::wstring_view(wide, static_cast<std::size_t>(length)));
+    const std::string_view kept = CallPrefix(title, kWindowTitleSize - 1);
+    if (kept.empty() || kept.size() >= sizeof task.windowTitle) return;
+    std::memcpy(task.windowTitle, kept.data(), kept.size());
+    task.windowTitle[kept.size()] = '\0';
 }
 
 BOOL CALLBACK VisitWindow(HWND window, LPARAM param) {
@@ -174,11 +233,12 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM param) {
         if (state.tasks[i].processId == processId) task = &state.tasks[i];
     if (!task || IsInputMethodWindow(window)) return TRUE;
     task->window = window;
-    char title[kWindowTitleSize];
-    title[0] = '\0';
-    GetWindowTextA(window, title, static_cast<int>(sizeof title));
-    title[sizeof title - 1] = '\0';
-    if (title[0] != '\0') std::memcpy(task->windowTitle, title, sizeof title);
+    // No exception may unwind through the platform's enumeration: a title
+    // that cannot be converted for want of memory is left out.
+    try {
+        TakeTitle(window, *task);
+    } catch (...) {
+    }
     return TRUE;
 }
 
@@ -198,7 +258,7 @@ int EnableDebugPrivilege() {
     }
     const UniqueHandle token(opened);
     LUID luid;
-    if (!LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &luid)) {
+    if (!LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &luid)) {
         const int error = static_cast<int>(GetLastError());
         OutputLine("LookupPrivilegeValue failed with %d\n", error);
         return 0;

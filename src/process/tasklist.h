@@ -15,15 +15,23 @@ namespace process {
 // The registry calls of the performance-data reader. A seam: Wine's
 // performance data holds no object types at all, so tests feed byte-built
 // performance-data blocks through a stand-in to exercise the reader. The
-// exports pass SystemPerformanceRegistry().
+// exports pass a SystemPerformanceRegistry. Pure, so that a stand-in must
+// answer every call itself.
 class PerformanceRegistry {
 public:
     virtual ~PerformanceRegistry() = default;
-    virtual LONG OpenKey(HKEY root, const char* subKey, REGSAM access, HKEY* key);
-    virtual LONG QueryValue(HKEY key, const char* name, BYTE* data, DWORD* size);
-    virtual LONG CloseKey(HKEY key);
+    virtual LONG OpenKey(HKEY root, const char* subKey, REGSAM access, HKEY* key) = 0;
+    virtual LONG QueryValue(HKEY key, const char* name, BYTE* data, DWORD* size) = 0;
+    virtual LONG CloseKey(HKEY key) = 0;
 };
-PerformanceRegistry& SystemPerformanceRegistry();
+
+// The registry itself: RegOpenKeyExA, RegQueryValueExA, RegCloseKey.
+class SystemPerformanceRegistry final : public PerformanceRegistry {
+public:
+    LONG OpenKey(HKEY root, const char* subKey, REGSAM access, HKEY* key) override;
+    LONG QueryValue(HKEY key, const char* name, BYTE* data, DWORD* size) override;
+    LONG CloseKey(HKEY key) override;
+};
 
 // Tasks from the performance data's process object, at most capacity - 1 of
 // them (capacity is at least 1). False when the performance data yields no

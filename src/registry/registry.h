@@ -9,14 +9,19 @@
 
 namespace wex::registry {
 
+// Texts come in the call's encoding (frame/encoding.h), and every limit here
+// counts characters as CallLength does: bytes for an A export, UTF-16 units
+// for a W export.
+//
 // Process-wide buffers: the subkey path copied by SetMultiSz and
-// EnumerateKeys (so at most 287 characters), and the assembled multi-string.
+// EnumerateKeys (so at most 287 characters), and the assembled multi-string
+// (at most 400 characters with its zeros).
 constexpr std::size_t kPathBufferSize = 288;
 constexpr std::size_t kMultiSzBufferSize = 400;
 constexpr char kStoresPath[] = "SOFTWARE\\Microsoft\\MerchantServer\\Stores";
 constexpr char kComponentsPathFormat[] = "SOFTWARE\\Microsoft\\MerchantServer\\Stores\\%s\\Components";
-// The components path is formatted in 256 bytes; its fixed text (the format
-// without "%s") takes 52, and the name gets what is left but the zero: 203.
+// The components path has room for 255 characters; its fixed text (the
+// format without "%s") takes 52, and the name gets what is left: 203.
 constexpr std::size_t kComponentsPathSize = 256;
 constexpr std::size_t kComponentsPathFixedText = sizeof kComponentsPathFormat - 1 - 2;
 constexpr std::size_t kMaxStoreName = kComponentsPathSize - kComponentsPathFixedText - 1;
@@ -26,12 +31,13 @@ constexpr char kPaymentValue[] = "Components_Payment";
 // 1 when the value was deleted and the key still holds a value.
 int RemoveValue(const char* subkey, const char* valueName);
 // Deletes one subkey (no walk through its own subkeys). 1 when deleted.
-int RegRemoveSubkey(const char* parent, const char* name);
+int RemoveSubkey(const char* parent, const char* name);
 // Deletes the store's "Components_Payment"; when that was the last value of
 // the components key, asks for the store's key to be deleted.
 int RemovePayComponent(const char* store);
 // Writes a REG_MULTI_SZ value from a "+"-separated list, splitting the list
-// text in place.
+// text in place. The value holds the same UTF-16 for the same text whichever
+// encoding it came in.
 int SetMultiSz(const char* subkey, const char* valueName, char* list);
 // A subkey name as EnumKeys hands it out: 255 characters and the zero.
 constexpr std::size_t kEnumNameCapacity = 256;

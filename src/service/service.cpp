@@ -4,6 +4,7 @@
 #include <string>
 
 #include "frame/diagnostics.h"
+#include "frame/encoding.h"
 #include "frame/logtext.h"
 #include "frame/unattended.h"
 #include "frame/winhandles.h"
@@ -110,33 +111,33 @@ void StopAndRemoveIfPresent(const std::string& name, ServiceManager& calls) {
 
 }  // namespace
 
-SC_HANDLE ServiceManager::Open() { return OpenSCManagerA(nullptr, nullptr, kManagerAccess); }
+SC_HANDLE SystemServiceManager::Open() { return OpenSCManagerW(nullptr, nullptr, kManagerAccess); }
 
-BOOL ServiceManager::QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) {
+BOOL SystemServiceManager::QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) {
     return QueryServiceStatus(service, status);
 }
 
-ServiceManager& SystemServiceManager() {
-    static ServiceManager manager;
-    return manager;
-}
-
 // Every function works from a copy of the name: the caller may pass the
-// message buffer itself, which the failure texts overwrite.
+// message buffer itself, which the failure texts overwrite. The name and the
+// program path are in the call's encoding; the manager gets them as UTF-16,
+// converted before the call so that nothing runs between a failed call and
+// the reading of its last error.
 
 int Exists(const char* nameArg, ServiceManager& calls) {
     const std::string name(nameArg);
+    const std::wstring wideName = Widen(name);
     UniqueServiceHandle manager = Connect(calls, name, nullptr);
     if (!manager) return 0;
-    UniqueServiceHandle service(OpenServiceA(manager.Get(), name.c_str(), kQueryAccess));
+    UniqueServiceHandle service(OpenServiceW(manager.Get(), wideName.c_str(), kQueryAccess));
     return service ? 1 : 0;
 }
 
 int Running(const char* nameArg, ServiceManager& calls) {
     const std::string name(nameArg);
+    const std::wstring wideName = Widen(name);
     UniqueServiceHandle manager = Connect(calls, name, "Inside ServiceRunning");
     if (!manager) return 0;
-    UniqueServiceHandle service(OpenServiceA(manager.Get(), name.c_str(), kQueryAccess));
+    UniqueServiceHandle service(OpenServiceW(manager.Get(), wideName.c_str(), kQueryAccess));
     if (!service) return 0;
     DWORD state = 0;
     return QueryState(calls, service.Get(), state) && state == SERVICE_RUNNING ? 1 : 0;
@@ -144,9 +145,10 @@ int Running(const char* nameArg, ServiceManager& calls) {
 
 int Stop(const char* nameArg, ServiceManager& calls) {
     const std::string name(nameArg);
+    const std::wstring wideName = Widen(name);
     UniqueServiceHandle manager = Connect(calls, name, nullptr);
     if (!manager) return 0;
-    UniqueServiceHandle service(OpenServiceA(manager.Get(), name.c_str(), kAllAccess));
+    UniqueServiceHandle service(OpenServiceW(manager.Get(), wideName.c_str(), kAllAccess));
     if (!service) {
         int code = LastError();
         SetMessageText(kOpenServiceFailed, name.c_str(), code);
@@ -178,10 +180,11 @@ int Stop(const char* nameArg, ServiceManager& calls) {
 
 int Remove(const char* nameArg, ServiceManager& calls) {
     const std::string name(nameArg);
+    const std::wstring wideName = Widen(name);
     const char caption[] = "Inside RemoveService";
     UniqueServiceHandle manager = Connect(calls, name, caption);
     if (!manager) return 0;
-    UniqueServiceHandle service(OpenServiceA(manager.Get(), name.c_str(), kAllAccess));
+    UniqueServiceHandle service(OpenServiceW(manager.Get(), wideName.c_str(), kAllAccess));
     if (!service) {
         int code = LastError();
         SetMessageText(kOpenServiceFailed, name.c_str(), code);
@@ -200,14 +203,16 @@ int Remove(const char* nameArg, ServiceManager& calls) {
 
 int Install(const char* nameArg, const char* binaryPath, int startType, ServiceManager& calls) {
     const std::string name(nameArg);
+    const std::wstring wideName = Widen(name);
     const char caption[] = "Inside InstallService";
     // This connection stays open while the nested calls make their own.
     UniqueServiceHandle manager = Connect(calls, name, caption);
     if (!manager) return 0;
     StopAndRemoveIfPresent(name, calls);
-    UniqueServiceHandle service(CreateServiceA(manager.Get(), name.c_str(), name.c_str(), kAllAccess,
+    const std::wstring widePath = Widen(binaryPath);
+    UniqueServiceHandle service(CreateServiceW(manager.Get(), wideName.c_str(), wideName.c_str(), kAllAccess,
                                                kServiceType, static_cast<DWORD>(startType),
-                                               SERVICE_ERROR_NORMAL, binaryPath, nullptr, nullptr,
+                                               SERVICE_ERROR_NORMAL, widePath.c_str(), nullptr, nullptr,
                                                nullptr, nullptr, nullptr));
     if (!service) {
         int code = LastError();
@@ -221,11 +226,12 @@ int Install(const char* nameArg, const char* binaryPath, int startType, ServiceM
 int Begin(const char* nameArg, ServiceManager& calls) {
     // Silent on every path: no text, no box.
     const std::string name(nameArg);
+    const std::wstring wideName = Widen(name);
     UniqueServiceHandle manager(calls.Open());
     if (!manager) return 0;
-    UniqueServiceHandle service(OpenServiceA(manager.Get(), name.c_str(), kAllAccess));
+    UniqueServiceHandle service(OpenServiceW(manager.Get(), wideName.c_str(), kAllAccess));
     if (!service) return 0;
-    if (!StartServiceA(service.Get(), 0, nullptr)) return 0;
+    if (!StartServiceW(service.Get(), 0, nullptr)) return 0;
     const Wait wait = WaitWhilePending(calls, service.Get(), SERVICE_START_PENDING, "BeginService", name);
     return wait.end == WaitEnd::Reached && wait.state == SERVICE_RUNNING ? 1 : 0;
 }

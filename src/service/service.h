@@ -19,17 +19,24 @@ constexpr DWORD kPollMs = 1000;
 // The two manager calls whose outcome Wine cannot make look as on Windows:
 // there every process runs elevated, so the manager always opens, and a
 // service process that dies while start pending stays start pending for good
-// (Windows reports it stopped). The exports pass SystemServiceManager();
-// tests pass a stand-in to reproduce what Windows does.
+// (Windows reports it stopped). The exports pass a SystemServiceManager;
+// tests pass a stand-in to reproduce what Windows does. Pure, so that a
+// stand-in must answer every call itself.
 class ServiceManager {
 public:
     virtual ~ServiceManager() = default;
-    // OpenSCManagerA on the local machine's active database, all access.
-    virtual SC_HANDLE Open();
+    // OpenSCManagerW on the local machine's active database, all access.
+    virtual SC_HANDLE Open() = 0;
     // QueryServiceStatus.
-    virtual BOOL QueryStatus(SC_HANDLE service, SERVICE_STATUS* status);
+    virtual BOOL QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) = 0;
 };
-ServiceManager& SystemServiceManager();
+
+// The service control manager itself.
+class SystemServiceManager final : public ServiceManager {
+public:
+    SC_HANDLE Open() override;
+    BOOL QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) override;
+};
 
 int Exists(const char* name, ServiceManager& manager);
 int Running(const char* name, ServiceManager& manager);

@@ -50,4 +50,19 @@ TEST(LogText, CallsReadLikeTheHostPrintsThem) {
     EXPECT_EQ(wex::CallText("SetSilentMode").Line(0), "SetSilentMode() -> 0");
 }
 
+TEST(LogText, HiddenValuesShowTheirLengthOnly) {
+    wex::CallText set("SetFileItem");
+    set.Text("C:\\m.ini");
+    set.Text("DB_PASSWORD");
+    set.Hidden("hunter\"2\n");
+    set.Hidden(nullptr);
+    EXPECT_EQ(set.Line(1), "SetFileItem(\"C:\\m.ini\", \"DB_PASSWORD\", <hidden, 9 bytes>, null) -> 1");
+
+    wex::CallText get("GetFileItem");
+    get.Buffer(&get);
+    get.HiddenOutput("hunter2");
+    get.HiddenOutput("");
+    EXPECT_EQ(get.Line(1), "GetFileItem(buf) -> 1 <hidden, 7 bytes> <hidden, 0 bytes>");
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "frame/diagnostics.h"
+#include "frame/encoding.h"
 
 namespace {
 
@@ -20,6 +21,25 @@ TEST(MessageBuffer, LongTextIsShortenedTo159Characters) {
     std::string expected = "name " + std::string(154, 'n');
     EXPECT_EQ(std::string(wex::MessageBuffer()), expected);
     EXPECT_EQ(std::strlen(wex::MessageBuffer()), wex::kMessageBufferSize - 1);
+}
+
+// A W export's text counts UTF-16 units, as its caller does, and is never
+// cut inside a character: a pair that would not fit goes whole.
+TEST(MessageBuffer, AWExportsTextIsShortenedTo159UnitsBetweenCharacters) {
+    const wex::CallEncodingScope wide(wex::CallEncoding::Wtf8);
+    const std::string cyrillic = "\xd0\x9c";      // one unit, two bytes
+    const std::string card = "\xf0\x9f\x92\xb3";  // a surrogate pair: two units
+    std::string name;
+    for (int i = 0; i < 200; ++i) name += cyrillic;
+    wex::SetMessageText("%s", name.c_str());
+    std::string expected;
+    for (int i = 0; i < 159; ++i) expected += cyrillic;
+    EXPECT_EQ(std::string(wex::MessageBuffer()), expected);
+
+    wex::SetMessageText("%s%s", std::string(158, 'n').c_str(), card.c_str());
+    EXPECT_EQ(std::string(wex::MessageBuffer()), std::string(158, 'n'));
+    wex::SetMessageText("%s%s", std::string(157, 'n').c_str(), card.c_str());
+    EXPECT_EQ(std::string(wex::MessageBuffer()), std::string(157, 'n') + card);
 }
 
 TEST(MessageBuffer, ArgumentMayBeTheBufferItself) {

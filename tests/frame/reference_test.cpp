@@ -1,8 +1,11 @@
 // Holds docs/reference.md to the export table and the public header (natively,
 // no Wine needed): one section per export, headed "## N. Name" with the
 // export's ordinal, in ordinal order, each quoting the export's declaration
-// line exactly as wexlib.h writes it and naming its NSIS macro. An export
-// added, renamed, renumbered or redeclared without its section fails here.
+// line exactly as wexlib.h writes it and naming its NSIS macro. A wide twin
+// (NameW at the ordinal plus 100) is described in its export's section: its
+// declaration line there too, and a line that starts with
+// "**Wide twin.** `NameW`, ordinal N". An export added, renamed, renumbered
+// or redeclared without its section fails here.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -108,6 +111,12 @@ bool HasLine(const Section& section, const std::string& wanted) {
     return false;
 }
 
+bool HasLineStarting(const Section& section, const std::string& start) {
+    for (const std::string& line : section.lines)
+        if (line.rfind(start, 0) == 0) return true;
+    return false;
+}
+
 bool HasMacroLine(const Section& section) {
     const std::string macro = "!insertmacro Wexlib_" + section.name;
     for (const std::string& line : section.lines)
@@ -123,6 +132,13 @@ std::vector<std::string> CheckReference(const std::string& def, const std::strin
     for (const Export& e : TableExports(def)) table[e.name] = e.ordinal;
     const std::map<std::string, std::string> declarations = HeaderDeclarations(header);
     const std::vector<Section> sections = ExportSections(reference, problems);
+
+    // The wide twins: NameW at Name's ordinal plus 100.
+    std::map<std::string, std::string> twinOf;
+    for (const auto& [name, ordinal] : table) {
+        const auto twin = table.find(name + "W");
+        if (twin != table.end() && twin->second == ordinal + 100) twinOf[name] = twin->first;
+    }
 
     std::set<std::string> covered;
     int previous = 0;
@@ -146,6 +162,17 @@ std::vector<std::string> CheckReference(const std::string& def, const std::strin
         else if (!HasLine(s, declared->second))
             problems.push_back(where + " lacks the header's declaration line: " + declared->second);
         if (!HasMacroLine(s)) problems.push_back(where + " has no \"!insertmacro Wexlib_" + s.name + "\" line");
+        const auto twin = twinOf.find(s.name);
+        if (twin == twinOf.end()) continue;
+        covered.insert(twin->second);
+        const auto twinDeclared = declarations.find(twin->second);
+        if (twinDeclared == declarations.end())
+            problems.push_back(where + ": the header declares no " + twin->second);
+        else if (!HasLine(s, twinDeclared->second))
+            problems.push_back(where + " lacks the header's declaration line: " + twinDeclared->second);
+        const std::string twinLine =
+            "**Wide twin.** `" + twin->second + "`, ordinal " + std::to_string(s.ordinal + 100);
+        if (!HasLineStarting(s, twinLine)) problems.push_back(where + " has no line \"" + twinLine + "...\"");
     }
     for (const auto& [name, ordinal] : table)
         if (!covered.count(name))
@@ -260,6 +287,44 @@ TEST_F(ReferenceCheck, ReportsAMissingMacroLine) {
     std::string beta = BetaSection();
     beta.replace(beta.find("Wexlib_Beta"), 11, "Wexlib_Beat");
     EXPECT_TRUE(Reports(Intro() + AlphaSection() + beta, "has no \"!insertmacro Wexlib_Beta\" line"));
+}
+
+// A wide twin lives in its export's section, with its declaration and its line.
+class TwinCheck : public ReferenceCheck {
+protected:
+    const std::string twinDef_ = def_ + "    AlphaW@4 @101\n";
+    const std::string twinHeader_ = header_ + "WEXAPI int WEXCALL AlphaW(const wchar_t *a);\n";
+    std::string AlphaWithTwin(const std::string& twinLine) const {
+        return "## 1. Alpha\n\n```c\nWEXAPI int WEXCALL Alpha(const char *a);\n"
+               "WEXAPI int WEXCALL AlphaW(const wchar_t *a);\n```\n\n!insertmacro Wexlib_Alpha \"x\" $0\n\n" +
+               twinLine + "\n\n";
+    }
+    std::string Problems(const std::string& alpha) const {
+        return Joined(CheckReference(twinDef_, twinHeader_, Intro() + alpha + BetaSection()));
+    }
+};
+
+TEST_F(TwinCheck, AcceptsATwinInItsExportsSection) {
+    EXPECT_EQ(Problems(AlphaWithTwin("**Wide twin.** `AlphaW`, ordinal 101: the same with UTF-16 texts.")), "");
+}
+
+TEST_F(TwinCheck, ReportsATwinWithoutItsLineOrDeclaration) {
+    EXPECT_NE(Problems(AlphaWithTwin("")).find("has no line \"**Wide twin.** `AlphaW`, ordinal 101"),
+              std::string::npos);
+    EXPECT_NE(Problems(AlphaWithTwin("**Wide twin.** `AlphaW`, ordinal 110")).find("has no line"),
+              std::string::npos);
+    EXPECT_NE(Problems(AlphaSection() + "**Wide twin.** `AlphaW`, ordinal 101\n\n")
+                  .find("lacks the header's declaration line: WEXAPI int WEXCALL AlphaW"),
+              std::string::npos);
+}
+
+// A twin at any other ordinal is an export of its own and needs its section.
+TEST_F(TwinCheck, ReportsATwinAtAnotherOrdinal) {
+    const std::vector<std::string> problems =
+        CheckReference(def_ + "    AlphaW@4 @102\n", twinHeader_,
+                       Intro() + AlphaWithTwin("**Wide twin.** `AlphaW`, ordinal 101") + BetaSection());
+    EXPECT_NE(Joined(problems).find("export AlphaW (ordinal 102) has no section"), std::string::npos)
+        << Joined(problems);
 }
 
 // A declaration that sits in another export's section does not count for it.

@@ -86,7 +86,8 @@ TEST_F(Unattended, EveryBoxGoesToStandardErrorAndTheLog) {
     const std::string items = scratch_.Path("merchant.ini");
     std::string forward = items;
     for (char& c : forward) c = c == '\\' ? '/' : c;
-    WriteBytes(keyFile, "$MerchantPUK\nA\nEOF\n$MerchantPRK\nP\nEOF\n");
+    // Key lines as long as real ones: the log masks them wherever they occur.
+    WriteBytes(keyFile, "$MerchantPUK\nTUlJQkNnS0NBUUVB\nEOF\n$MerchantPRK\nTUlJRXZRSUJBREFO\nEOF\n");
     WriteBytes(items, "MERCHANT_ID = 1\r\n");
     const std::string program = scratch_.Path("missing.exe");
     const std::string startFailed = "Error executing " + program + ", Last Error: 2";
@@ -108,7 +109,7 @@ TEST_F(Unattended, EveryBoxGoesToStandardErrorAndTheLog) {
          "SubstituteKeys(\"" + missing + "\", \"" + items + "\", buf) -> 0"},
         {"keys: no reginfo file", [&] { SubstituteKeys(keyFile.c_str(), forward.c_str(), buffer); },
          "[Info] Unable to create reginfo file.\n", {"box [Info] Unable to create reginfo file. (suppressed)"},
-         "SubstituteKeys(\"" + keyFile + "\", \"" + forward + "\", buf) -> 1 \"A\\n\""},
+         "SubstituteKeys(\"" + keyFile + "\", \"" + forward + "\", buf) -> 1 <hidden, 17 bytes>"},
         {"services: stop", [&] { StopService("WexNoSuchService"); },
          "[Inside StopService] OpenService failed -->WexNoSuchService<--: 1060\n",
          {"box [Inside StopService] OpenService failed -->WexNoSuchService<--: 1060 (suppressed)"},
@@ -214,7 +215,7 @@ TEST_F(Unattended, LogOfAProvisioningRound) {
         "ComputeMerchID(\"ABC\", buf) -> 0 \"ABC-03\"",
         "box [StartProcess] " + startFailed + " (suppressed)",
         "MakeKeys(\"" + root + "\", \"shop\", <24 bytes>) -> 0",
-        "SubstituteKeys(\"" + keyFile + "\", \"" + items + "\", buf) -> 1 \"AAA\\n\"",
+        "SubstituteKeys(\"" + keyFile + "\", \"" + items + "\", buf) -> 1 <hidden, 4 bytes>",
         "stderr: " + noFile,
         "SetFileItem(\"" + scratch_.Path("none.ini") + "\", \"A\", \"1\") -> 0",
         "box [SendMsg] HTTP/1.0 200 OK\\r\\n (suppressed)",
@@ -256,6 +257,56 @@ TEST(UnattendedSettings, ExportsReturnWhatWasSetBefore) {
     EXPECT_EQ(SetLogFile(""), 1);
     EXPECT_EQ(SetLogFile(nullptr), 1);
     EXPECT_EQ(LogEvents(second).size(), events.size()) << "nothing is logged without a log";
+}
+
+// The log is UTF-8 whichever export wrote to it, and may live in a folder of
+// any name; an A export's texts keep their code page bytes on standard error
+// and are shown in a box as the characters they stand for.
+TEST(LogEncoding, AnAExportsTextsAreConvertedAndAWExportsKept) {
+    ASSERT_EQ(GetACP(), 1252u) << "the texts below are code page 1252";
+    wextest::ScratchDir scratch;
+    const std::wstring folder = wextest::Wide(scratch.Root()) + L"\\\u041c\u0430\u0433\u0430\u0437\u0438\u043d \u5e97\u8217";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring log = folder + L"\\install.log";
+    const std::string logUtf8 = wextest::Utf8(log);
+
+    ASSERT_EQ(SetLogFileW(log.c_str()), 1);
+    const std::string items = scratch.Path("Z\xfcrich.ini");  // "Zürich" in code page 1252
+    ASSERT_EQ(SetSilentMode(1), 0);
+    char names[64];
+    EXPECT_EQ(GetAllItemNames(items.c_str(), names), 0);
+    SetSilentMode(0);
+    EXPECT_EQ(SetLogFileW(nullptr), 1);
+
+    const std::string shown = scratch.Root() + "\\Z\xc3\xbcrich.ini";  // the same path in UTF-8
+    // Without their time stamps.
+    const std::string text = wextest::ReadBytes(log);
+    Lines lines;
+    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at + 24, end - at - 24));
+    EXPECT_EQ(lines, (Lines{
+                         "SetLogFileW(\"" + logUtf8 + "\") -> 1",
+                         "SetSilentMode(1) -> 0",
+                         "stderr: Could not open file " + shown + " for reading.",
+                         "box [" + shown + "] Could not open file (suppressed)",
+                         "GetAllItemNames(\"" + shown + "\", buf) -> 0 \"\"",
+                         "SetSilentMode(0) -> 1",
+                         "SetLogFileW(null) -> 1",
+                     }));
+}
+
+TEST(LogEncoding, ABoxShowsTheCharactersOfAnAExportsText) {
+    ASSERT_EQ(GetACP(), 1252u);
+    wextest::ScratchDir scratch;
+    wextest::BoxRecorder boxes;
+    wextest::StdCapture capture;
+    const std::string items = scratch.Path("Z\xfcrich.ini");
+    char names[64];
+    EXPECT_EQ(GetAllItemNames(items.c_str(), names), 0);
+    // Standard error keeps the caller's code page bytes; the box, UTF-16,
+    // shows "Zürich" (recorded as UTF-8).
+    EXPECT_EQ(capture.Err(), "Could not open file " + items + " for reading.\n");
+    EXPECT_EQ(boxes.Boxes(), (std::vector<wextest::Box>{{scratch.Root() + "\\Z\xc3\xbcrich.ini", "Could not open file"}}));
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 
 Each seed is one case that the target's input layout (described at the top of
 each *_fuzz.cpp) should start from. Run it again after changing a layout;
-the files it writes are checked in.
+the files it writes are checked in. It replaces the whole folder of each
+target it writes: name targets (make_corpus.py pattern) to write only those.
 """
 import os
 import struct
@@ -65,7 +66,8 @@ FORMPOST = {
 }
 
 # ---- pattern: control, pattern, process name, window title ------------------
-# control: bit 0 first match only.
+# control: bit 0 first match only, bit 1 the W exports' matcher (the fields
+# as WTF-8).
 PATTERN = {
     "star_extension": fields(0, "*.EXE", "notepad.exe", "Untitled - Notepad"),
     "class_ranges": fields(0, "[A-M]*", "calc.exe", "[Z-B]"),
@@ -75,6 +77,14 @@ PATTERN = {
     "first_match_only": fields(1, "note*", "notepad.exe", "note"),
     "pattern_too_long": fields(0, "*" * 80, "x", "y"),
     "dash_at_class_edges": fields(0, "[-C][A-]?[]", "ba-x", ""),
+    "wide_case_beyond_ascii": fields(2, "МАГАЗИН*".encode(), "магазин店💳.exe".encode(), "Café Ελλάδα".encode()),
+    "wide_pair_is_one_character": fields(2, "店?[\U0001F4B0-\U0001F4BF]".encode(), "店💳💳".encode(),
+                                         "💳 KILL".encode()),
+    "wide_lone_surrogates": fields(3, b"?\xed\xa0\xbd[\xed\xb2\xb3]", b"a\xed\xa0\xbd\xed\xb2\xb3",
+                                   b"\xed\xb2\xb3\xed\xa0\xbd"),
+    "wide_79_units": fields(2, ("店💳" + "*" * 76).encode(), "店💳".encode(), "x"),
+    "wide_80_units": fields(2, ("店💳" + "*" * 77).encode(), "店💳".encode(), "x"),
+    "wide_ascii_agrees": fields(2, "[A--Z]*.EXE", "notepad.exe", "~tilde"),
 }
 
 
@@ -168,12 +178,41 @@ LOGTEXT = {
     "control_bytes": fields(0, b"\x01\x1a\x1f\x7f\xe9\0tail"),
 }
 
+# ---- logmask: control (bits 0-2 masked texts, bit 3 the first is a key
+# block), patterns, name, masked texts, text ------------------------------------
+LOGMASK = {
+    "patterns_and_a_password": fields(2, " Db_* ; *_ADDR? ;;LICENSE", "db_host", "hunter2-very-secret", "tok \"9f\"\tx",
+                                      "pw=hunter2-very-secret&t=tok+%229f%22%09x say tok \"9f\"\tx"),
+    "backtracking_star": fields(1, "*a*b*c", "xxaxxbxxbxxc", "abc", "xabcabcx abc"),
+    "utf8_characters": fields(1, "?\u00e9*".encode("utf-8"), "\u00e9\u00e9t\u00e9".encode("utf-8"),
+                              "Schl\u00fcssel".encode("utf-8"), "Schl\u00fcssel Schl%c3%bcssel".encode("utf-8")),
+    "key_block": fields(8 | 2, "", "MERCHANT_PRIVATE_KEY", "{\nTUlJQkNn\r\nS0NBUUVB==\n}", "abc",
+                        "MERCHANT_ID&S0NBUUVB&TUlJQkNn abcabc"),
+    "overlapping_texts": fields(3, "?", "K", "abc", "cde", "e", "xabcdex"),
+}
+
+# ---- utf: control (bits 0-5 prefix units, bit 6 also as UTF-16), bytes ------
+UTF = {
+    "cyrillic_japanese_pair": bytes([3]) + "Магазин 店舗 💳".encode("utf-8"),
+    "lone_surrogates_wtf8": bytes([2]) + b"a\xed\xa0\xbdb\xed\xb2\xb3",
+    "invalid_and_overlong": bytes([5]) + b"Z\xfcrich \xc0\xaf \xe0\x80\xaf \xf4\x90\x80\x80 \xe5\xba",
+    "overlong_alone": bytes([1]) + b"\xe0\x80\xaf",
+    "utf16_with_lone_surrogate": bytes([64 | 4]) + "a\ud83d\udcb3\udcb3b".encode("utf-16-le", "surrogatepass"),
+}
+
 TARGETS = {"itemfile": ITEMFILE, "keytext": KEYTEXT, "formpost": FORMPOST, "pattern": PATTERN,
-           "perfdata": PERFDATA, "multisz": MULTISZ, "logtext": LOGTEXT}
+           "perfdata": PERFDATA, "multisz": MULTISZ, "logtext": LOGTEXT, "logmask": LOGMASK, "utf": UTF}
 
 
-def main():
+def main(argv):
+    """Rewrites the seed folders of the targets named (all by default)."""
+    for name in argv:
+        if name not in TARGETS:
+            print("make_corpus.py: no target %s (%s)" % (name, " ".join(TARGETS)), file=sys.stderr)
+            return 2
     for target, seeds in TARGETS.items():
+        if argv and target not in argv:
+            continue
         folder = os.path.join(HERE, "corpus", target)
         os.makedirs(folder, exist_ok=True)
         for old in os.listdir(folder):
@@ -185,4 +224,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(sys.argv[1:]))

@@ -88,12 +88,20 @@ void LoopbackServer::Exchange(SOCKET client) {
         if (n <= 0) return;
         request_.append(chunk, static_cast<size_t>(n));
     }
+    const bool trickling = after_ == AfterReply::Trickle;
     for (size_t sent = 0; sent < reply_.size();) {
-        int n = send(client, reply_.data() + sent, static_cast<int>(reply_.size() - sent), 0);
+        if (trickling) {
+            for (DWORD waited = 0; waited < 1000; waited += 20) {
+                if (stop_ != 0) return;
+                Sleep(20);
+            }
+        }
+        const int count = trickling ? 1 : static_cast<int>(reply_.size() - sent);
+        int n = send(client, reply_.data() + sent, count, 0);
         if (n <= 0) return;
         sent += static_cast<size_t>(n);
     }
-    if (after_ == AfterReply::Stall) {
+    if (after_ != AfterReply::End) {
         for (DWORD waited = 0; stop_ == 0 && waited < 2 * kWaitMs; waited += 20) Sleep(20);
         return;
     }
@@ -103,6 +111,16 @@ void LoopbackServer::Exchange(SOCKET client) {
         if (n <= 0) return;
         request_.append(chunk, static_cast<size_t>(n));
     }
+}
+
+int SocketStartsHeld() {
+    int held = 0;
+    while (WSACleanup() == 0) ++held;
+    for (int i = 0; i < held; ++i) {
+        WSADATA data;
+        WSAStartup(MAKEWORD(1, 1), &data);
+    }
+    return held;
 }
 
 }  // namespace wextest

@@ -10,10 +10,11 @@ namespace wextest {
 
 class LoopbackServer {
 public:
-    // What the server does once its reply is sent: end it (shut down its
-    // sending side), or stall, neither sending nor closing until the test is
-    // done with it.
-    enum class AfterReply { End, Stall };
+    // What the server does once it has the request: send its reply and end
+    // it (shut down its sending side); send the reply and stall, neither
+    // sending nor closing until the test is done with it; or trickle the
+    // reply, one byte a second (the first after a second), then stall.
+    enum class AfterReply { End, Stall, Trickle };
 
     // Listens on a free port. For the first connection: reads the request
     // head and as many body bytes as its Content-Length says, plus the
@@ -49,5 +50,10 @@ private:
     unsigned short port_ = 0;
     HANDLE thread_ = nullptr;
 };
+
+// How many starts of the sockets library the process holds: each is released
+// and then taken again. No socket may be open meanwhile (the last release
+// closes them).
+int SocketStartsHeld();
 
 }  // namespace wextest

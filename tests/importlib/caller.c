@@ -25,5 +25,10 @@ int main(void) {
     check(SetWaitLimit(250) == 0 && SetWaitLimit(0) == 250, "SetWaitLimit(250) -> 0, SetWaitLimit(0) -> 250");
     check(SetSilentMode(1) == 0 && SetSilentMode(0) == 1, "SetSilentMode(1) -> 0, SetSilentMode(0) -> 1");
     check(GetFileItem("C:\\no\\such\\file.ini", "A", NULL) == 0, "GetFileItem on a missing file -> 0");
+    check(SendMsgSecure(NULL, "443", "/", "") == 0, "SendMsgSecure with a null host -> 0");
+    /* Wide twins of one, two and three arguments: their decorated names link. */
+    check(GetPIDW(NULL) == 0 && RunCommandW(NULL, NULL) == 0 && InstallServiceW(NULL, NULL, 3) == 0 &&
+              EnumKeysW(NULL, 1, NULL) == 0,
+          "GetPIDW, RunCommandW, InstallServiceW, EnumKeysW with null texts -> 0");
     return failures == 0 ? 0 : 1;
 }

@@ -1,7 +1,16 @@
 // A rewrite that is ended at any moment leaves its target whole: exactly the
 // old content or exactly the complete new one, and no files that pile up.
-// rewriter.exe rewrites a 20 MiB item file over and over; the test ends it
-// at random moments and looks at what is left.
+// rewriter.exe rewrites a 20 MiB item file over and over; the test ends it at
+// random moments, and at moments when it is known to be mid-rewrite, and
+// looks at what is left.
+//
+// Mid-rewrite is told by what the rewrite itself leaves in the target's
+// folder: from the moment its new content starts until that content takes
+// the target's place, a sibling named after the target with ".wexlib-new"
+// (and whatever else a rewrite adds to that name) exists beside it. Once the
+// sibling shows, the test stops the rewriter where it stands, looks again,
+// and ends it only when the sibling is still there. So every kill counted as
+// mid-rewrite was one, on a machine of any speed.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -11,13 +20,16 @@
 #include <set>
 #include <string>
 
-#include "programs.h"
+#include "children.h"
 #include "scratch.h"
 #include "wexlib.h"
 
 namespace {
 
 using wextest::ReadBytes;
+
+constexpr char kTarget[] = "items.ini";
+constexpr char kSiblingStart[] = "items.ini.wexlib-new";
 
 // One version of the file: about 20 MiB of item lines with PORT in the middle.
 std::string ItemFileWithPort(const char* port) {
@@ -36,89 +48,147 @@ std::string ItemFileWithPort(const char* port) {
     return text;
 }
 
-class Rewriter {
-public:
-    explicit Rewriter(const std::string& itemFile) {
-        std::string commandLine = "\"" + wextest::BesideTest("rewriter.exe") + "\" \"" + itemFile + "\"";
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        // On drive C:, where the library's temporary files go. Under load the
-        // platform now and then refuses a start for a moment: a few tries.
-        for (int attempt = 0; attempt < 5 && !started_; ++attempt) {
-            if (attempt > 0) Sleep(200);
-            started_ = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, "C:\\",
-                                      &startup, &process_) != 0;
-            if (!started_) error_ = GetLastError();
+bool IsSibling(const std::string& name) { return name.compare(0, sizeof kSiblingStart - 1, kSiblingStart) == 0; }
+
+// Siblings that ended rewrites left: gone before a mid-rewrite kill, so that
+// only a sibling of the rewriter about to be ended can show.
+void RemoveSiblings(const std::string& folder) {
+    for (const std::string& name : wextest::FilesIn(folder))
+        if (IsSibling(name)) DeleteFileA((folder + "\\" + name).c_str());
+}
+
+bool SiblingExists(const std::string& folder) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "\\" + kSiblingStart + "*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    FindClose(find);
+    return true;
+}
+
+// What an ended rewrite may leave: the target and at most one sibling.
+// Returns the number of siblings, or -1 when anything else is there.
+int SiblingsBeside(const std::string& folder) {
+    int siblings = 0;
+    for (const std::string& name : wextest::FilesIn(folder)) {
+        if (IsSibling(name)) {
+            ++siblings;
+        } else if (name != kTarget) {
+            return -1;
         }
     }
-    ~Rewriter() {
-        if (!started_) return;
-        TerminateProcess(process_.hProcess, 1);
-        WaitForSingleObject(process_.hProcess, INFINITE);
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
-    bool Started() const { return started_; }
-    DWORD Error() const { return error_; }
-    // False when it had already stopped by itself (a failed rewrite).
-    bool StillRunning() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+    return siblings;
+}
 
-private:
-    PROCESS_INFORMATION process_{};
-    bool started_ = false;
-    DWORD error_ = 0;
+class Rewriter : public wextest::ChildProcess {
+public:
+    // On drive C:, where the library's temporary files go.
+    explicit Rewriter(const std::string& itemFile)
+        : ChildProcess("\"" + wextest::BesideTest("rewriter.exe") + "\" \"" + itemFile + "\"") {}
 };
 
-TEST(RewriteKill, TargetIsAlwaysOneWholeVersion) {
-    wextest::ScratchDir scratch;
-    const std::string path = scratch.Path("items.ini");
-    const std::string withA = ItemFileWithPort("1111"), withB = ItemFileWithPort("2222");
-    wextest::WriteBytes(path, withA);
-    const std::set<std::string> rootBefore = wextest::FilesIn("C:");
+// Waits until a rewrite's sibling shows in the folder: false when the
+// rewriter stopped by itself first (a failed rewrite) or none came at all.
+bool WaitForSibling(const Rewriter& rewriter, const std::string& folder) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 120000;) {
+        if (SiblingExists(folder)) return true;
+        if (!rewriter.Running()) return false;
+        Sleep(1);
+    }
+    return false;
+}
 
-    // One rewrite's time sets the range of the moments at which the rewriter
-    // is ended: from before its first rewrite to well into its third.
+class RewriteKill : public testing::Test {
+protected:
+    void SetUp() override {
+        path_ = scratch_.Path(kTarget);
+        wextest::WriteBytes(path_, withA_);
+        rootBefore_ = wextest::FilesIn("C:");
+    }
+
+    bool Whole(const std::string& content) const { return content == withA_ || content == withB_; }
+
+    wextest::ScratchDir scratch_;
+    std::string path_;
+    const std::string withA_ = ItemFileWithPort("1111"), withB_ = ItemFileWithPort("2222");
+    std::set<std::string> rootBefore_;
+};
+
+TEST_F(RewriteKill, TargetIsAlwaysOneWholeVersion) {
+    // One rewrite's time sets the spread of the moments; no check depends on it.
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    ASSERT_EQ(SetFileItem(path.c_str(), "PORT", "1111"), 1);
+    ASSERT_EQ(SetFileItem(path_.c_str(), "PORT", "1111"), 1);
     QueryPerformanceCounter(&end);
     const DWORD rewriteMs = static_cast<DWORD>((end.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart) + 1;
-    ASSERT_TRUE(ReadBytes(path) == withA);
-
+    ASSERT_TRUE(ReadBytes(path_) == withA_);
     std::mt19937 random(20261210);
-    std::uniform_int_distribution<DWORD> moment(0, 150 + 3 * rewriteMs);
-    const int kKills = 110;
-    int oldContent = 0, newContent = 0, endedMidRewrite = 0;
-    for (int kill = 0; kill < kKills; ++kill) {
-        SCOPED_TRACE(kill);
-        {
-            Rewriter rewriter(path);
-            ASSERT_TRUE(rewriter.Started()) << "error " << rewriter.Error();
-            Sleep(moment(random));
-            ASSERT_TRUE(rewriter.StillRunning()) << "a rewrite failed";
-        }
-        const std::string now = ReadBytes(path);
-        const bool isA = now == withA, isB = now == withB;
-        ASSERT_TRUE(isA || isB) << "damaged target: " << now.size() << " bytes";
-        (isA ? oldContent : newContent) += 1;
-        // Beside the target at most the ended rewrite's sibling, whose name
-        // is the target's, ".wexlib-new" and what makes it unique.
-        std::set<std::string> files = wextest::FilesIn(scratch.Root());
-        ASSERT_EQ(files.erase("items.ini"), 1u);
-        ASSERT_TRUE(files.empty() || (files.size() == 1 && files.begin()->rfind("items.ini.wexlib-new", 0) == 0))
-            << files.size() << " files beside the target";
-        endedMidRewrite += files.size() == 1 ? 1 : 0;
-        ASSERT_EQ(wextest::FilesIn("C:"), rootBefore) << "a temporary file stayed in the root of the drive";
-    }
-    std::printf("%d kills (one rewrite: %lu ms): %d left PORT 1111, %d PORT 2222, %d ended mid-rewrite\n", kKills,
-                static_cast<unsigned long>(rewriteMs), oldContent, newContent, endedMidRewrite);
-    EXPECT_GT(endedMidRewrite, kKills / 4) << "the kills should land mid-rewrite often";
 
-    // The next rewrite of the target removes a sibling that an ended one left.
-    ASSERT_EQ(SetFileItem(path.c_str(), "PORT", "1111"), 1);
-    EXPECT_EQ(wextest::FilesIn(scratch.Root()), (std::set<std::string>{"items.ini"}));
-    EXPECT_TRUE(ReadBytes(path) == withA);
+    // Anywhere: before the first rewrite, between two, inside one.
+    std::uniform_int_distribution<DWORD> anyMoment(0, 150 + 3 * rewriteMs);
+    const int kRandomKills = 55;
+    int oldContent = 0, newContent = 0, randomMidRewrite = 0;
+    for (int kill = 0; kill < kRandomKills; ++kill) {
+        SCOPED_TRACE("random kill " + std::to_string(kill));
+        {
+            Rewriter rewriter(path_);
+            ASSERT_TRUE(rewriter.Started()) << "error " << rewriter.StartError();
+            Sleep(anyMoment(random));
+            ASSERT_TRUE(rewriter.Running()) << "a rewrite failed";
+        }
+        const std::string now = ReadBytes(path_);
+        ASSERT_TRUE(Whole(now)) << "damaged target: " << now.size() << " bytes";
+        (now == withA_ ? oldContent : newContent) += 1;
+        const int siblings = SiblingsBeside(scratch_.Root());
+        ASSERT_TRUE(siblings == 0 || siblings == 1) << siblings << " siblings or other files beside the target";
+        randomMidRewrite += siblings;
+        ASSERT_EQ(wextest::FilesIn("C:"), rootBefore_) << "a temporary file stayed in the root of the drive";
+    }
+
+    // Mid-rewrite, at a random point of it. A stop that comes after the
+    // rewrite ended (the sibling gone) lets the rewriter go on to its next
+    // rewrite; such stops are not counted. Siblings that the random kills
+    // left were replaced by the next rewrite above; here the test removes
+    // them itself, so that no stale one passes for a rewrite in progress.
+    std::uniform_int_distribution<DWORD> intoTheRewrite(0, rewriteMs);
+    const int kMidRewriteKills = 55;
+    int missed = 0;
+    for (int kill = 0; kill < kMidRewriteKills; ++kill) {
+        SCOPED_TRACE("mid-rewrite kill " + std::to_string(kill));
+        std::string before;
+        RemoveSiblings(scratch_.Root());
+        ASSERT_FALSE(SiblingExists(scratch_.Root()));
+        {
+            Rewriter rewriter(path_);
+            ASSERT_TRUE(rewriter.Started()) << "error " << rewriter.StartError();
+            // After a stop that came too late, the next one comes as soon
+            // as the next rewrite's sibling shows.
+            for (DWORD delay = intoTheRewrite(random);; delay = 0) {
+                ASSERT_TRUE(WaitForSibling(rewriter, scratch_.Root())) << "no rewrite began, or one failed";
+                Sleep(delay);
+                ASSERT_TRUE(rewriter.Suspend()) << "error " << GetLastError();
+                if (SiblingExists(scratch_.Root())) break;
+                ++missed;
+                ASSERT_TRUE(rewriter.Resume()) << "error " << GetLastError();
+            }
+            // Stopped mid-rewrite, the target still holds a whole version.
+            before = ReadBytes(path_);
+            ASSERT_TRUE(Whole(before)) << "damaged target: " << before.size() << " bytes";
+        }
+        const std::string after = ReadBytes(path_);
+        ASSERT_TRUE(after == before) << "ending a rewrite changed its target";
+        ASSERT_EQ(SiblingsBeside(scratch_.Root()), 1) << "an ended rewrite leaves its sibling, and nothing else";
+        ASSERT_EQ(wextest::FilesIn("C:"), rootBefore_) << "a temporary file stayed in the root of the drive";
+    }
+    std::printf("one rewrite: %lu ms; %d kills at random moments (%d left PORT 1111, %d PORT 2222, %d ended "
+                "mid-rewrite); %d kills mid-rewrite (stops that came after a rewrite had ended: %d)\n",
+                static_cast<unsigned long>(rewriteMs), kRandomKills, oldContent, newContent, randomMidRewrite,
+                kMidRewriteKills, missed);
+
+    // The next rewrite of the target removes the sibling the last kill left.
+    ASSERT_EQ(SetFileItem(path_.c_str(), "PORT", "1111"), 1);
+    EXPECT_EQ(wextest::FilesIn(scratch_.Root()), (std::set<std::string>{kTarget}));
+    EXPECT_TRUE(ReadBytes(path_) == withA_);
 }
 
 }  // namespace

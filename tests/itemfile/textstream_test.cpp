@@ -318,4 +318,27 @@ TEST(CopyOut, BoundedAndSafeForEmptyTexts) {
     EXPECT_EQ(std::string(out, 4), "a\0b\0"s);
 }
 
+// Only the bytes inside the capacity change: with none at all, not even the
+// terminating zero is written (before the buffer or anywhere else).
+TEST(CopyOut, WritesNothingOutsideTheCapacity) {
+    struct Row {
+        std::string_view text;
+        std::size_t capacity;
+        std::string written;
+    } const rows[] = {
+        {"abc", 0, ""},
+        {std::string_view(), 0, ""},
+        {"abc", 1, "\0"s},
+        {"", 1, "\0"s},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << '"' << row.text << "\" capacity " << row.capacity);
+        char buffer[12];
+        std::memset(buffer, '#', sizeof buffer);
+        wex::CopyOut(row.text, buffer + 4, row.capacity);
+        EXPECT_EQ(std::string(buffer, sizeof buffer),
+                  std::string(4, '#') + row.written + std::string(8 - row.written.size(), '#'));
+    }
+}
+
 }  // namespace

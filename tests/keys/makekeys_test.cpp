@@ -216,6 +216,121 @@ TEST_F(MakeKeysTest, RefusesNamesThatDoNotFit) {
     EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
+// A symbolic link in folder to target in the same folder, which does not
+// exist (any more). Wine 8's CreateSymbolicLinkA reports success and makes
+// nothing; there the Unix side's ln makes the link (Wine starts Unix programs
+// as well, though it gives no handle to wait on), and the link shows once its
+// target exists.
+bool MakeDanglingLink(const std::string& folder, const std::string& link, const std::string& target) {
+    const std::string linkPath = folder + "\\" + link, targetPath = folder + "\\" + target;
+    wextest::WriteBytes(targetPath, "");
+    if (!CreateSymbolicLinkA(linkPath.c_str(), targetPath.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) ||
+        !wextest::FileExists(linkPath)) {
+        std::string command = "Z:\\bin\\ln -s " + target + " " + link;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION ln{};
+        if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &ln)) {
+            if (ln.hThread) CloseHandle(ln.hThread);
+            if (ln.hProcess) CloseHandle(ln.hProcess);
+        }
+        for (int i = 0; i < 200 && !wextest::FileExists(linkPath); ++i) Sleep(50);
+    }
+    const bool made = wextest::FileExists(linkPath);
+    DeleteFileA(targetPath.c_str());
+    return made;
+}
+
+// Removes a link that MakeDanglingLink made; Wine sees it only while its
+// target exists.
+void RemoveDanglingLink(const std::string& folder, const std::string& link, const std::string& target) {
+    wextest::WriteBytes(folder + "\\" + target, "");
+    DeleteFileA((folder + "\\" + link).c_str());
+    DeleteFileA((folder + "\\" + target).c_str());
+}
+
+// The seed is secret material: a file, a hard link to another file or a
+// symbolic link that stands at the next seed name beforehand is left as it
+// is, and the seed goes to the name after it. The dangling link is the one
+// that a look before the open cannot see: the seed would be written to
+// wherever it points.
+TEST_F(MakeKeysTest, NameTakenBeforehandIsLeftAlone) {
+    InstallGenerator("fakegen.exe");
+    _putenv(("TMP=" + tmp_).c_str());
+    const std::string linkedFile = scratch_.Path("linked.txt");
+    // What this process's last seed file was called: the next one takes the
+    // next number.
+    auto lastSeed = [&](long& number) {
+        std::string record = WaitForFile(record_);
+        std::string commandLine = record.substr(0, record.find('\n'));
+        std::string seedFile = commandLine.substr(commandLine.rfind(' ') + 1);
+        if (!IsSeedName(seedFile, tmp_)) return false;
+        number = std::atol(seedFile.c_str() + tmp_.size() + 5);
+        return true;
+    };
+    DWORD elapsed = 0;
+    ASSERT_EQ(Run("shop1", "first", elapsed), 1);
+    long number = 0;
+    ASSERT_TRUE(lastSeed(number));
+
+    enum class Obstacle { File, HardLink, DanglingLink };
+    struct Row {
+        const char* label;
+        Obstacle obstacle;
+    } const rows[] = {
+        {"a file", Obstacle::File},
+        {"a hard link to another file", Obstacle::HardLink},
+        {"a symbolic link to a missing file", Obstacle::DanglingLink},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        const std::string taken = "seed" + std::to_string(number + 1);
+        const std::string takenPath = tmp_ + "\\" + taken;
+        switch (row.obstacle) {
+        case Obstacle::File:
+            wextest::WriteBytes(takenPath, "someone else's");
+            break;
+        case Obstacle::HardLink:
+            wextest::WriteBytes(linkedFile, "someone else's");
+            ASSERT_TRUE(CreateHardLinkA(takenPath.c_str(), linkedFile.c_str(), nullptr)) << GetLastError();
+            break;
+        case Obstacle::DanglingLink:
+            ASSERT_TRUE(MakeDanglingLink(tmp_, taken, "pointed-at.txt")) << "no symbolic link could be made";
+            break;
+        }
+
+        DeleteFileA(record_.c_str());
+        ASSERT_EQ(Run("shop1", "one\ntwo", elapsed), 1);
+        long used = 0;
+        ASSERT_TRUE(lastSeed(used));
+        EXPECT_EQ(used, number + 2) << "the seed goes to the next name";
+        std::string record = ReadBytes(record_);
+        EXPECT_EQ(record.substr(record.find('\n') + 1), bin_ + "\n" + "one\r\ntwo") << "the seed file as ever";
+        EXPECT_FALSE(wextest::FileExists(tmp_ + "\\seed" + std::to_string(used))) << "and it is deleted";
+
+        switch (row.obstacle) {
+        case Obstacle::File:
+            EXPECT_EQ(ReadBytes(takenPath), "someone else's");
+            DeleteFileA(takenPath.c_str());
+            break;
+        case Obstacle::HardLink:
+            EXPECT_EQ(ReadBytes(takenPath), "someone else's");
+            EXPECT_EQ(ReadBytes(linkedFile), "someone else's");
+            DeleteFileA(takenPath.c_str());
+            DeleteFileA(linkedFile.c_str());
+            break;
+        case Obstacle::DanglingLink:
+            EXPECT_FALSE(wextest::FileExists(tmp_ + "\\pointed-at.txt"))
+                << "the seed went where the link points: " << ReadBytes(tmp_ + "\\pointed-at.txt");
+            RemoveDanglingLink(tmp_, taken, "pointed-at.txt");
+            break;
+        }
+        number = used;
+    }
+    EXPECT_TRUE(wextest::FilesIn(tmp_).empty());
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
 TEST_F(MakeKeysTest, StandInGeneratorFeedsSubstituteKeys) {
     _putenv(("TMP=" + tmp_).c_str());
     InstallGenerator("makekeys.exe");

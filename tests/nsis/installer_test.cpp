@@ -244,7 +244,9 @@ void RunInstaller() {
     const std::string keyFile = ReadBytes(g_options.installDir + "\\merchants\\acme\\acme.key");
     v["PUBLIC_KEY_LINES"] = Joined(KeyBlock(keyFile, "$MerchantPUK"), "\r\n");
     v["PRIVATE_KEY_LINES"] = Joined(KeyBlock(keyFile, "$MerchantPRK"), "\r\n");
-    v["PUBLIC_KEY_LOGGED"] = Joined(KeyBlock(keyFile, "$MerchantPUK"), "\\n");
+    // The public key is a hidden item's value: the log shows its length, the
+    // lines as the library read them.
+    v["PUBLIC_KEY_BYTES"] = std::to_string(Joined(KeyBlock(keyFile, "$MerchantPUK"), "\n").size());
     // The console's process id, as the log's first GetPID line that found it gives it.
     const std::string log = ReadBytes(g_options.installDir + "\\install.log");
     for (const std::string& event : Events(log)) {
@@ -320,12 +322,20 @@ TEST_F(Provision, LogHasEveryCallInOrderAndEndsClosed) {
 TEST_F(Provision, LogShowsNoSecretAndNoBox) {
     const std::vector<std::string> events = Events(Left("install.log"));
     ASSERT_FALSE(events.empty());
+    const std::string keyFile = Left("merchants\\acme\\acme.key");
+    std::vector<std::string> keyLines = KeyBlock(keyFile, "$MerchantPUK");
+    for (const std::string& line : KeyBlock(keyFile, "$MerchantPRK")) keyLines.push_back(line);
+    ASSERT_FALSE(keyLines.empty());
     for (const std::string& event : events) {
         EXPECT_EQ(event.find(g_options.seed), std::string::npos) << "the seed in clear: " << event;
+        for (const std::string& line : keyLines)
+            EXPECT_EQ(event.find(line), std::string::npos) << "a key line in clear: " << event;
         // The demo server quotes the body back, and the library logs every
         // reply line: those lines aside, the body must not show.
         const bool replyLine = StartsWith(event, "box [SendMsg] ") || StartsWith(event, "stdout: ");
-        if (!replyLine) EXPECT_EQ(event.find(kBody), std::string::npos) << "the form body in clear: " << event;
+        if (!replyLine) {
+            EXPECT_EQ(event.find(kBody), std::string::npos) << "the form body in clear: " << event;
+        }
         EXPECT_EQ(event.find("(shown)"), std::string::npos) << "a box was shown in silent mode: " << event;
     }
 }

@@ -130,6 +130,10 @@ Section
   !insertmacro Record "SetWaitLimit 5000"
   !insertmacro Wexlib_SetWaitLimit 5000 $Res
   !insertmacro Record "SetWaitLimit 5000 again"
+  !insertmacro Wexlib_HideInLog "Second" $Res
+  !insertmacro Record "HideInLog"
+  !insertmacro Wexlib_HideInLog "" $Res
+  !insertmacro Record "HideInLog of the empty text"
 
   ; ---- Item files ----
   !insertmacro Wexlib_AddFileItem $Items "NAME" "First value" $Res

@@ -141,4 +141,70 @@ TEST_F(Launch, TraceSwitchAddsDebugBoxesInOrder) {
     }
 }
 
+// ---- The wide twin -----------------------------------------------------------
+
+using wextest::Wide;
+
+int RunBy(bool wide, const std::string& commandLine, const std::string& workDir) {
+    return wide ? RunCommandW(Wide(commandLine).c_str(), Wide(workDir).c_str())
+                : RunCommand(commandLine.c_str(), workDir.c_str());
+}
+
+// A program and a working directory whose names the ANSI code page (1252
+// here) cannot hold: Cyrillic, Japanese and a character beyond the BMP.
+class NamedLaunch : public Launch {
+protected:
+    void SetUp() override {
+        Launch::SetUp();
+        folder_ = scratch_.Root() + "\\Магазин 店舗 💳";
+        ASSERT_TRUE(CreateDirectoryW(Wide(folder_).c_str(), nullptr));
+        namedProgram_ = folder_ + "\\генератор 💳.exe";
+        ASSERT_TRUE(CopyFileW(Wide(program_).c_str(), Wide(namedProgram_).c_str(), TRUE));
+        workDir_ = folder_ + "\\рабочая 店";
+        ASSERT_TRUE(CreateDirectoryW(Wide(workDir_).c_str(), nullptr));
+    }
+
+    std::string folder_, namedProgram_, workDir_;
+};
+
+TEST_F(NamedLaunch, TwinStartsAProgramNamedInAnyLanguage) {
+    _putenv(("WEXTEST_RECORD=" + record_).c_str());
+    const std::string commandLine = "\"" + namedProgram_ + "\" -output \"вывод 💳\" -input none";
+    EXPECT_EQ(RunCommandW(Wide(commandLine).c_str(), Wide(workDir_).c_str()), 1);
+    EXPECT_EQ(Record(), commandLine + "\n" + workDir_ + "\n<no seed file>");
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(NamedLaunch, TwinsFailureBoxQuotesTheCommandLine) {
+    struct Row {
+        bool wide;
+        std::string commandLine;
+        std::string workDir;
+        int error;
+    } const rows[] = {
+        {false, scratch_.Path("missing.exe") + " -x 100%d", scratch_.Root(), 2},
+        {true, scratch_.Path("missing.exe") + " -x 100%d", scratch_.Root(), 2},
+        {true, "\"" + folder_ + "\\нет такой 💳.exe\" -x", scratch_.Root(), 2},
+        {true, "\"" + namedProgram_ + "\"", folder_ + "\\нет 店", 267},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE((row.wide ? "W " : "A ") + row.commandLine);
+        boxes_.Clear();
+        EXPECT_EQ(RunBy(row.wide, row.commandLine, row.workDir), 0);
+        const std::string text = "Error executing " + row.commandLine + ", Last Error: " + std::to_string(row.error);
+        EXPECT_EQ(boxes_.Boxes(), (std::vector<Box>{{"StartProcess", text}}));
+    }
+    // The trace boxes in the same order for the twin.
+    SetTrace(true);
+    boxes_.Clear();
+    const std::string missing = "\"" + folder_ + "\\нет такой 💳.exe\"";
+    const std::string failure = "Error executing " + missing + ", Last Error: 2";
+    EXPECT_EQ(RunCommandW(Wide(missing).c_str(), nullptr), 0);
+    SetTrace(false);
+    EXPECT_EQ(boxes_.Boxes(), (std::vector<Box>{{"Debug", "RunCommand"},
+                                                {"Debug", "Process not created"},
+                                                {"Debug", failure},
+                                                {"StartProcess", failure}}));
+}
+
 }  // namespace

@@ -1,16 +1,23 @@
 // The task list builder through a stand-in for its registry queries (the
 // performance data byte-built), its snapshot fallback and the window pass on
 // real processes, and the debug privilege step.
+#include <windows.h>
+
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "capture.h"
-#include "child.h"
+#include "children.h"
 #include "perfblock.h"
+#include "programs.h"
+#include "scratch.h"
+#include "frame/encoding.h"
 #include "process/tasklist.h"
 
 namespace {
@@ -252,10 +259,11 @@ TEST(TaskList, FallsBackToTheProcessSnapshot) {
 
     // The real registry: Wine's performance data has no process object either.
     std::vector<TaskRecord> real(256);
-    count = BuildTaskList(real.data(), real.size(), wex::process::SystemPerformanceRegistry());
+    wex::process::SystemPerformanceRegistry system;
+    count = BuildTaskList(real.data(), real.size(), system);
     EXPECT_TRUE(Lists(real.data(), count, child.Id(), "wexwin.exe"));
-    EXPECT_EQ(BuildTaskList(real.data(), 1, wex::process::SystemPerformanceRegistry()), 0u);
-    EXPECT_EQ(BuildTaskList(real.data(), 3, wex::process::SystemPerformanceRegistry()), 2u);
+    EXPECT_EQ(BuildTaskList(real.data(), 1, system), 0u);
+    EXPECT_EQ(BuildTaskList(real.data(), 3, system), 2u);
 
     // Performance data with a process object is used as it stands.
     FakeRegistry withObject;
@@ -330,6 +338,108 @@ TEST(DebugPrivilege, EnabledWithoutALine) {
     wextest::StdCapture capture;
     EXPECT_EQ(wex::process::EnableDebugPrivilege(), 1);
     EXPECT_EQ(capture.Out(), "");
+}
+
+// ---- A W export's task list: names and titles in its encoding (WTF-8) -------
+
+using wextest::Wide;
+
+std::u16string Repeated16(char16_t c, std::size_t count) { return std::u16string(count, c); }
+std::string Repeated(const std::string& text, std::size_t count) {
+    std::string s;
+    for (std::size_t i = 0; i < count; ++i) s += text;
+    return s;
+}
+
+// The bounds count UTF-16 units: 75 for a name that gets ".exe", 259 for
+// one that converts at all.
+TEST_F(PerformanceTasks, ATwinsListHoldsNamesExactly) {
+    const wex::CallEncodingScope wide(wex::CallEncoding::Wtf8);
+    PerfBlock block;
+    block.instances = {{u"магазин店\U0001F4B3", 8},   {Repeated16(u'ж', 75), 12}, {Repeated16(u'ж', 76), 16},
+                       {Repeated16(u'ж', 259), 20}, {Repeated16(u'ж', 260), 24}, {u"caf\u00e9", 28},
+                       {u"a\xD800z", 32}};
+    registry_.block = block.Bytes();
+    ASSERT_TRUE(Read(256));
+    const std::string expected[] = {"магазин店💳.exe", Repeated("ж", 75) + ".exe", "", "", "unknown", "café.exe",
+                                    "a\xed\xa0\x80z.exe"};
+    ASSERT_EQ(filled_, std::size(expected));
+    for (std::size_t i = 0; i < filled_; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(tasks_[i].processName, expected[i]);
+    }
+}
+
+// A copy of wexwin.exe named in Cyrillic, Japanese and beyond the BMP.
+class NamedChild {
+public:
+    explicit NamedChild(const std::vector<std::string>& titles)
+        : path_(scratch_.Path("магазин店💳.exe")),
+          copied_(CopyFileW(Wide(wextest::BesideTest("wexwin.exe")).c_str(), Wide(path_).c_str(), TRUE)),
+          child_(Wide(path_), titles) {}
+    DWORD Id() const { return child_.Id(); }
+    bool Copied() const { return copied_; }
+
+private:
+    wextest::ScratchDir scratch_;
+    std::string path_;
+    bool copied_;
+    wextest::WindowChild child_;
+};
+
+const TaskRecord* Find(const std::vector<TaskRecord>& tasks, std::size_t count, DWORD id) {
+    for (std::size_t i = 0; i < count; ++i)
+        if (tasks[i].processId == id) return &tasks[i];
+    return nullptr;
+}
+
+// The snapshot and the window pass give a W export the names and titles as
+// the platform holds them, a title cut at 255 UTF-16 units (never inside a
+// pair); an A export what the platform's A functions give.
+TEST(TaskList, NamesAndTitlesInTheCallsEncoding) {
+    FakeRegistry noObject;
+    PerfBlock empty;
+    empty.objectTypes = 0;
+    noObject.block = empty.Bytes();
+    struct Row {
+        std::string title;
+        std::string wideTitle;  // what a W export's record holds
+    } const rows[] = {
+        {"Кассовое окно 💳", "Кассовое окно 💳"},
+        {Repeated("Ж", 300), Repeated("Ж", 255)},
+        {"x" + Repeated("💳", 200), "x" + Repeated("💳", 127)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.title.substr(0, 40));
+        NamedChild child({row.title});
+        ASSERT_TRUE(child.Copied());
+
+        // What the platform's A functions say of the child.
+        std::string ansiName;
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32 entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+            if (entry.th32ProcessID == child.Id()) ansiName = entry.szExeFile;
+        CloseHandle(snapshot);
+        std::string ansiTitle;
+        for (const wextest::WindowInfo& w : wextest::WindowsOf(child.Id()))
+            if (w.className == "WexWinWindow") ansiTitle = w.title;
+        EXPECT_NE(ansiName, "магазин店💳.exe");
+
+        for (const auto encoding : {wex::CallEncoding::Wtf8, wex::CallEncoding::Ansi}) {
+            const bool wide = encoding == wex::CallEncoding::Wtf8;
+            SCOPED_TRACE(wide ? "W" : "A");
+            const wex::CallEncodingScope scope(encoding);
+            std::vector<TaskRecord> tasks(256);
+            const std::size_t count = BuildTaskList(tasks.data(), tasks.size(), noObject);
+            wex::process::WindowPass(tasks.data(), count);
+            const TaskRecord* task = Find(tasks, count, child.Id());
+            ASSERT_NE(task, nullptr);
+            EXPECT_EQ(task->processName, wide ? "магазин店💳.exe" : ansiName);
+            EXPECT_EQ(task->windowTitle, wide ? row.wideTitle : ansiTitle);
+        }
+    }
 }
 
 }  // namespace

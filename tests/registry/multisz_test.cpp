@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "frame/utf.h"
 #include "registry/multisz.h"
 
 namespace {
 
 using wex::registry::BuildMultiSz;
+using wex::registry::CarrySplit;
 using wex::registry::MultiSz;
 
 std::string Numbers(int count, char separator) {
@@ -68,6 +70,81 @@ TEST(MultiSz, SplitsTheListInPlace) {
     unsigned char out[64];
     ASSERT_TRUE(BuildMultiSz(list, out, sizeof out, result));
     EXPECT_EQ(std::string(list, sizeof list - 1), std::string("+a\0bb\0+c", 8));
+}
+
+// A W export's list is WTF-8, its limit 400 UTF-16 units.
+std::size_t Units(std::string_view piece) { return wex::utf::Utf16Length(piece); }
+
+std::string Repeated(const std::string& text, int count) {
+    std::string s;
+    for (int i = 0; i < count; ++i) s += text;
+    return s;
+}
+
+TEST(MultiSz, ALimitInUnitsCountsUnitsNotBytes) {
+    const std::string zhe = "\xd0\xb6";            // one unit, two bytes
+    const std::string card = "\xf0\x9f\x92\xb3";  // two units, four bytes
+    struct Row {
+        std::string list;
+        bool fits;
+    } const rows[] = {
+        {Repeated(zhe, 393), true},
+        {Repeated(zhe, 394), false},
+        // 196 pairs and one unit: 393 units in 788 bytes.
+        {Repeated(card, 196) + "x", true},
+        {Repeated(card, 197), false},
+        {Repeated(zhe, 200) + "+" + Repeated(zhe, 192), true},
+        {Repeated(zhe, 200) + "+" + Repeated(zhe, 193), false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.list.size()) + " bytes");
+        std::string list = row.list;
+        std::vector<unsigned char> out(3 * 400, 0xCC);
+        MultiSz result;
+        EXPECT_EQ(BuildMultiSz(&list[0], out.data(), out.size(), 400, Units, result), row.fits);
+        if (row.fits) {
+            // Each "+" between two pieces becomes the first piece's zero.
+            EXPECT_EQ(result.dataSize, row.list.size() + 1 + 2);
+        } else {
+            EXPECT_EQ(list, row.list);
+        }
+    }
+    // The bytes must fit the buffer too, whatever the count.
+    std::string list = Repeated(zhe, 10);
+    unsigned char small[25];
+    MultiSz result;
+    EXPECT_FALSE(BuildMultiSz(&list[0], small, sizeof small, 400, Units, result));
+}
+
+TEST(MultiSz, CarrySplitZeroesTheSamePlusSignsInUtf16) {
+    const std::u16string rows[] = {
+        u"+Магазин+店舗++\U0001F4B3+",
+        u"\xD800+a+\xDC00",
+        u"\U0001F4B3+\xDBFF+\xDFFF\xD800+z",
+        u"no separator",
+        u"+++",
+        u"",
+    };
+    for (const std::u16string& row : rows) {
+        const std::string wtf8 = wex::utf::Utf16ToWtf8(row);
+        SCOPED_TRACE(wtf8);
+        std::string split = wtf8;
+        unsigned char out[200];
+        MultiSz result;
+        ASSERT_TRUE(BuildMultiSz(&split[0], out, sizeof out, result));
+        // What the tokenizer left, as UTF-16: the zeros where it put them.
+        const std::u16string expected = *wex::utf::Wtf8ToUtf16(split);
+        std::u16string list = row;
+        CarrySplit(split, &list[0]);
+        EXPECT_EQ(list, expected);
+    }
+    std::u16string list = u"+Магазин+店舗++\U0001F4B3+";
+    std::string split = wex::utf::Utf16ToWtf8(list);
+    unsigned char out[200];
+    MultiSz result;
+    ASSERT_TRUE(BuildMultiSz(&split[0], out, sizeof out, result));
+    CarrySplit(split, &list[0]);
+    EXPECT_EQ(list, std::u16string(u"+Магазин\0店舗\0+\U0001F4B3\0", 16));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "resources/resource.h"
+#include "wexlib_dialogs.h"
 #include "templatereader.h"
 
 namespace {

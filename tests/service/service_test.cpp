@@ -53,11 +53,12 @@ struct ServiceState {
     DWORD pid = 0;
 };
 
+// Names are UTF-8 here, and meet the manager as UTF-16.
 ServiceState StateOf(const std::string& name) {
     ServiceState result;
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     if (!manager) return result;
-    if (SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS)) {
+    if (SC_HANDLE service = OpenServiceW(manager, wextest::Wide(name).c_str(), SERVICE_QUERY_STATUS)) {
         SERVICE_STATUS_PROCESS status{};
         DWORD needed = 0;
         result.present = true;
@@ -85,9 +86,9 @@ bool WaitForExit(DWORD pid, DWORD timeoutMs) {
 // Ends the service's process and deletes the service; quiet about what is
 // already gone.
 void Dispose(const std::string& name) {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     if (!manager) return;
-    if (SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_ALL_ACCESS)) {
+    if (SC_HANDLE service = OpenServiceW(manager, wextest::Wide(name).c_str(), SERVICE_ALL_ACCESS)) {
         DWORD pid = ServiceProcessId(service);
         if (HANDLE process = pid ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid) : nullptr) {
             TerminateProcess(process, 1);
@@ -196,13 +197,17 @@ constexpr DWORD kPinnedLastError = ERROR_SERVICE_REQUEST_TIMEOUT;  // 1053
 
 class CountingStatus : public wex::service::ServiceManager {
 public:
+    SC_HANDLE Open() override { return system_.Open(); }
     BOOL QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) override {
         ++queries;
-        const BOOL ok = ServiceManager::QueryStatus(service, status);
+        const BOOL ok = system_.QueryStatus(service, status);
         if (ok) SetLastError(kPinnedLastError);
         return ok;
     }
     int queries = 0;
+
+private:
+    wex::service::SystemServiceManager system_;
 };
 
 TEST_F(Services, StopServiceWaitsInOneSecondPolls) {
@@ -258,18 +263,22 @@ TEST_F(Services, StopServiceWaitsInOneSecondPolls) {
 // died: Wine leaves such a service start pending for good.
 class WindowsStatus : public wex::service::ServiceManager {
 public:
+    SC_HANDLE Open() override { return system_.Open(); }
     BOOL QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) override {
         if (++queries > 30) {
             ADD_FAILURE() << "the start wait did not end";
             SetLastError(ERROR_TIMEOUT);
             return FALSE;
         }
-        if (!ServiceManager::QueryStatus(service, status)) return FALSE;
+        if (!system_.QueryStatus(service, status)) return FALSE;
         if (status->dwCurrentState == SERVICE_START_PENDING && !ProcessAlive(ServiceProcessId(service)))
             status->dwCurrentState = SERVICE_STOPPED;
         return TRUE;
     }
     int queries = 0;
+
+private:
+    wex::service::SystemServiceManager system_;
 };
 
 TEST_F(Services, BeginServiceWaitsInOneSecondPollsAndIsSilent) {
@@ -398,20 +407,22 @@ struct ServiceConfig {
     std::string binary, displayName, dependencies;
 };
 
+// The configuration's texts as UTF-8.
 ServiceConfig ConfigOf(const std::string& name) {
     ServiceConfig result;
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_CONFIG);
-    alignas(QUERY_SERVICE_CONFIGA) BYTE bytes[8192];
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(bytes);
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE service = OpenServiceW(manager, wextest::Wide(name).c_str(), SERVICE_QUERY_CONFIG);
+    alignas(QUERY_SERVICE_CONFIGW) BYTE bytes[8192];
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(bytes);
     DWORD needed = 0;
-    if (service && QueryServiceConfigA(service, config, sizeof bytes, &needed)) {
+    const auto text = [](const wchar_t* t) { return t ? wextest::Utf8(t) : std::string(); };
+    if (service && QueryServiceConfigW(service, config, sizeof bytes, &needed)) {
         result.type = config->dwServiceType;
         result.startType = config->dwStartType;
         result.errorControl = config->dwErrorControl;
-        result.binary = config->lpBinaryPathName ? config->lpBinaryPathName : "";
-        result.displayName = config->lpDisplayName ? config->lpDisplayName : "";
-        result.dependencies = config->lpDependencies ? config->lpDependencies : "";
+        result.binary = text(config->lpBinaryPathName);
+        result.displayName = text(config->lpDisplayName);
+        result.dependencies = text(config->lpDependencies);
     }
     if (service) CloseServiceHandle(service);
     CloseServiceHandle(manager);
@@ -489,6 +500,7 @@ TEST_F(Services, UnInstallServiceReturnsOneWhateverTheNestedCallsDid) {
 // an open service does not fail, so the failure comes through the seam.
 class FailingStatus : public wex::service::ServiceManager {
 public:
+    SC_HANDLE Open() override { return system_.Open(); }
     BOOL QueryStatus(SC_HANDLE, SERVICE_STATUS* status) override {
         status->dwCurrentState = SERVICE_RUNNING;  // what an unset record might hold
         ++queries;
@@ -496,6 +508,9 @@ public:
         return FALSE;
     }
     int queries = 0;
+
+private:
+    wex::service::SystemServiceManager system_;
 };
 
 TEST_F(Services, FailedStatusQueryEndsWithZero) {
@@ -524,6 +539,11 @@ public:
     SC_HANDLE Open() override {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
+    }
+    BOOL QueryStatus(SC_HANDLE, SERVICE_STATUS*) override {
+        ADD_FAILURE() << "a status query without a manager";
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
     }
 };
 
@@ -555,6 +575,143 @@ TEST_F(Services, ManagerThatCannotBeOpened) {
         std::vector<Box> expected;
         if (row.caption) expected.push_back({row.caption, text});
         EXPECT_EQ(boxes_.Boxes(), expected);
+    }
+}
+
+// ---- The wide twins ----------------------------------------------------------
+
+using wextest::Wide;
+
+// Who calls: the A export, or its twin. The twin also gets names that the
+// ANSI code page (1252 here) cannot hold: Cyrillic, Japanese and a
+// character beyond the BMP (a surrogate pair).
+struct Caller {
+    bool wide;
+    const char* name;  // UTF-8; the service's name ends in it
+};
+const Caller kCallers[] = {
+    {false, "Plain"}, {true, "Plain"}, {true, "Магазин"}, {true, "店舗"}, {true, "💳"}, {true, "Магазин_店舗_💳"},
+};
+
+// One export and its twin: the same call with the name as the caller's text.
+struct Twin {
+    int(WEXCALL* a)(const char*);
+    int(WEXCALL* w)(const wchar_t*);
+    int operator()(const Caller& c, const std::string& name) const {
+        return c.wide ? w(Wide(name).c_str()) : a(name.c_str());
+    }
+};
+const Twin kExists{ServiceExists, ServiceExistsW}, kRunning{ServiceRunning, ServiceRunningW},
+    kStop{StopService, StopServiceW}, kRemove{RemoveService, RemoveServiceW}, kBegin{BeginService, BeginServiceW},
+    kUninstall{UnInstallService, UnInstallServiceW};
+
+int InstallBy(const Caller& c, const std::string& name, const std::string& command, int startType) {
+    return c.wide ? InstallServiceW(Wide(name).c_str(), Wide(command).c_str(), startType)
+                  : InstallService(name.c_str(), command.c_str(), startType);
+}
+
+// A copy of the test service in a folder whose name the ANSI code page
+// cannot hold.
+class ProgramFolder {
+public:
+    ProgramFolder() {
+        folder_ = scratch_.Root() + "\\Магазин 店舗 💳";
+        program_ = folder_ + "\\testservice.exe";
+        EXPECT_TRUE(CreateDirectoryW(Wide(folder_).c_str(), nullptr)) << GetLastError();
+        EXPECT_TRUE(CopyFileW(Wide(wextest::BesideTest("testservice.exe")).c_str(), Wide(program_).c_str(), TRUE))
+            << GetLastError();
+    }
+    // The service command line, UTF-8.
+    std::string Command(const std::string& arguments) const { return "\"" + program_ + "\" " + arguments; }
+
+private:
+    wextest::ScratchDir scratch_;
+    std::string folder_, program_;
+};
+
+TEST_F(Services, TwinsControlServicesNamedInAnyLanguage) {
+    const ProgramFolder folder;
+    for (const Caller& c : kCallers) {
+        SCOPED_TRACE(std::string(c.wide ? "W " : "A ") + c.name);
+        const std::string name = NewName() + "_" + c.name;
+        names_.push_back(name);
+        // The A export is given a program path it can hold.
+        const std::string command = c.wide ? folder.Command("prompt") : ServiceCommand("prompt");
+
+        EXPECT_EQ(kExists(c, name), 0);
+        EXPECT_EQ(InstallBy(c, name, command, SERVICE_DEMAND_START), 1) << Buffer();
+        const ServiceConfig config = ConfigOf(name);
+        EXPECT_EQ(config.binary, command);
+        EXPECT_EQ(config.displayName, name);
+        EXPECT_EQ(config.type, 0x110u);
+        EXPECT_EQ(config.startType, static_cast<DWORD>(SERVICE_DEMAND_START));
+
+        EXPECT_EQ(kExists(c, name), 1);
+        EXPECT_EQ(kRunning(c, name), 0);
+        EXPECT_EQ(kBegin(c, name), 1);
+        EXPECT_EQ(kRunning(c, name), 1);
+        const DWORD pid = StateOf(name).pid;
+        EXPECT_EQ(kStop(c, name), 1);
+        EXPECT_EQ(kRunning(c, name), 0);
+        EXPECT_TRUE(WaitForExit(pid, 5000));
+        // Installed again over the old one, started, then uninstalled while
+        // it runs.
+        EXPECT_EQ(InstallBy(c, name, command, SERVICE_DEMAND_START), 1) << Buffer();
+        EXPECT_EQ(kBegin(c, name), 1);
+        const DWORD second = StateOf(name).pid;
+        EXPECT_EQ(kUninstall(c, name), 1);
+        EXPECT_TRUE(WaitForExit(second, 5000));
+        EXPECT_EQ(kExists(c, name), 0);
+        EXPECT_EQ(kRemove(c, name), 0);
+        const std::string missing = "OpenService failed -->" + name + "<--: 1060";
+        EXPECT_EQ(Buffer(), missing);
+        std::strcpy(wex::MessageBuffer(), kPrevious);
+        EXPECT_EQ(boxes_.Boxes(), (std::vector<Box>{{"Inside RemoveService", missing}}));
+        boxes_.Clear();
+    }
+}
+
+// The twins' texts quote the name as it was given, in the message buffer
+// and in the boxes alike; the buffer keeps 159 characters of it, counted as
+// the caller counts them (UTF-16 units for a twin, a pair never cut).
+TEST_F(Services, TwinsQuoteTheNameInTheirTexts) {
+    std::string longCyrillic, longPairs;
+    for (int i = 0; i < 150; ++i) longCyrillic += "Ж";
+    for (int i = 0; i < 75; ++i) longPairs += "💳";
+    struct Row {
+        bool wide;
+        std::string name;
+        int (*call)(const Caller&, const std::string&);
+        std::string text;  // the message buffer afterwards
+        const char* caption;
+    } const rows[] = {
+        {true, "Нет_такой_службы_店舗_💳", [](const Caller& c, const std::string& n) { return kStop(c, n); },
+         "OpenService failed -->Нет_такой_службы_店舗_💳<--: 1060", "Inside StopService"},
+        {true, "Нет_такой_службы_店舗_💳", [](const Caller& c, const std::string& n) { return kRemove(c, n); },
+         "OpenService failed -->Нет_такой_службы_店舗_💳<--: 1060", "Inside RemoveService"},
+        // A name the manager refuses: a backslash is no part of a name.
+        {true, "Магазин\\店舗",
+         [](const Caller& c, const std::string& n) { return InstallBy(c, n, "C:\\x.exe", SERVICE_DEMAND_START); },
+         "CreateService -->Магазин\\店舗<-- failed: 123", "Inside InstallService"},
+        {false, "Shop\\Store",
+         [](const Caller& c, const std::string& n) { return InstallBy(c, n, "C:\\x.exe", SERVICE_DEMAND_START); },
+         "CreateService -->Shop\\Store<-- failed: 123", "Inside InstallService"},
+        // 22 characters of text, then 137 of the name's 150.
+        {true, longCyrillic, [](const Caller& c, const std::string& n) { return kStop(c, n); },
+         "OpenService failed -->" + longCyrillic.substr(0, 137 * 2), "Inside StopService"},
+        {false, std::string(150, 'S'), [](const Caller& c, const std::string& n) { return kStop(c, n); },
+         "OpenService failed -->" + std::string(137, 'S'), "Inside StopService"},
+        // 137 units hold 68 pairs: the 69th would be cut in two.
+        {true, longPairs, [](const Caller& c, const std::string& n) { return kStop(c, n); },
+         "OpenService failed -->" + longPairs.substr(0, 68 * 4), "Inside StopService"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.wide ? "W " : "A ") + row.name.substr(0, 40));
+        boxes_.Clear();
+        std::strcpy(wex::MessageBuffer(), kPrevious);
+        EXPECT_EQ(row.call(Caller{row.wide, ""}, row.name), 0);
+        EXPECT_EQ(Buffer(), row.text);
+        EXPECT_EQ(boxes_.Boxes(), (std::vector<Box>{{row.caption, row.text}}));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "programs.h"
 
+#include <utility>
+
 namespace wextest {
 
 std::string BesideTest(const std::string& file) {
@@ -9,7 +11,9 @@ std::string BesideTest(const std::string& file) {
     return path.substr(0, path.rfind('\\') + 1) + file;
 }
 
-ProgramRun RunProgram(std::string commandLine, const char* environment) {
+namespace {
+
+ProgramRun Run(std::string commandLine, const void* environment, DWORD flags) {
     ProgramRun run;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd, writeEnd;
@@ -21,8 +25,8 @@ ProgramRun RunProgram(std::string commandLine, const char* environment) {
     si.hStdOutput = writeEnd;
     si.hStdError = writeEnd;
     PROCESS_INFORMATION pi{};
-    run.started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                 const_cast<char*>(environment), nullptr, &si, &pi);
+    run.started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, flags,
+                                 const_cast<void*>(environment), nullptr, &si, &pi);
     // Our copy of the write end must go, or the read below never ends.
     CloseHandle(writeEnd);
     if (run.started) {
@@ -36,6 +40,16 @@ ProgramRun RunProgram(std::string commandLine, const char* environment) {
     }
     CloseHandle(readEnd);
     return run;
+}
+
+}  // namespace
+
+ProgramRun RunProgram(std::string commandLine, const char* environment) {
+    return Run(std::move(commandLine), environment, 0);
+}
+
+ProgramRun RunProgram(std::string commandLine, const wchar_t* environment) {
+    return Run(std::move(commandLine), environment, CREATE_UNICODE_ENVIRONMENT);
 }
 
 }  // namespace wextest

@@ -20,5 +20,7 @@ struct ProgramRun {
 // Runs commandLine to its end with its standard output and error going to
 // one pipe. environment: a complete environment block, or null for ours.
 ProgramRun RunProgram(std::string commandLine, const char* environment = nullptr);
+// The same with a UTF-16 environment block, for names in any language.
+ProgramRun RunProgram(std::string commandLine, const wchar_t* environment);
 
 }  // namespace wextest

@@ -22,15 +22,24 @@ private:
     std::string root_;
 };
 
-// Whole files, byte for byte (binary mode: CR LF stays CR LF).
+// Whole files, byte for byte (binary mode: CR LF stays CR LF). A path given
+// as std::wstring may name a file in any language.
 void WriteBytes(const std::string& path, const std::string& bytes);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
+std::string ReadBytes(const std::wstring& path);
 bool FileExists(const std::string& path);
+bool FileExists(const std::wstring& path);
+
+// UTF-8 and UTF-16, for tests that name things in any language.
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
 
 // The names of the files in a directory (not its subdirectories).
 std::set<std::string> FilesIn(const std::string& directory);
 
-// Removes a directory tree; read-only files included.
+// Removes a directory tree (path in UTF-8); read-only files and names in any
+// language included.
 void RemoveTree(const std::string& path);
 
 }  // namespace wextest

@@ -3,6 +3,18 @@
 #include <utility>
 
 namespace wexbox {
+namespace {
+
+std::string Utf8(const wchar_t* text) {
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) return std::string();
+    std::string bytes(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &bytes[0], length, nullptr, nullptr);
+    bytes.pop_back();
+    return bytes;
+}
+
+}  // namespace
 
 BoxWatcher::BoxWatcher(OnBox onBox) : onBox_(std::move(onBox)) {
     firstPass_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -51,15 +63,15 @@ void BoxWatcher::Consider(HWND hwnd) {
     // templates are of the same class and are left alone.
     if (!GetDlgItem(hwnd, 0xFFFF)) return;
 
-    char caption[1024] = "";
-    char text[4096] = "";
-    GetWindowTextA(hwnd, caption, sizeof caption);
-    GetDlgItemTextA(hwnd, 0xFFFF, text, sizeof text);
+    wchar_t caption[1024] = L"";
+    wchar_t text[4096] = L"";
+    GetWindowTextW(hwnd, caption, 1024);
+    GetDlgItemTextW(hwnd, 0xFFFF, text, 4096);
     // A box being destroyed can still be found for a moment, emptied.
     if (!caption[0] && !text[0]) return;
 
     handled_.insert(hwnd);
-    onBox_(caption, text);
+    onBox_(Utf8(caption), Utf8(text));
     PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
 }
 

@@ -13,7 +13,8 @@ namespace wexbox {
 
 class BoxWatcher {
 public:
-    // Called on the watcher thread, before the box is confirmed.
+    // Called on the watcher thread, before the box is confirmed, with the
+    // caption and text as UTF-8 (read as the box shows them, in UTF-16).
     using OnBox = std::function<void(const std::string& caption, const std::string& text)>;
 
     explicit BoxWatcher(OnBox onBox);

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "resources/resource.h"
+#include "wexlib_dialogs.h"
 
 namespace wexhost {
 namespace {

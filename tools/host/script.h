@@ -23,7 +23,9 @@
 // Arguments: "text" (a doubled "" stands for one quote, ${NAME} expands to a
 // variable of the script or of the environment), a decimal integer, null,
 // and buf or buf[N]: an output buffer of N bytes (4096 by default) whose
-// text is printed after the result.
+// text is printed after the result. A wide twin (ExportW, at its export's
+// ordinal plus 100) gets each text as UTF-16, read from the script as UTF-8,
+// and buffers of N wchar_t, whose texts are printed as UTF-8.
 #pragma once
 
 #include <map>

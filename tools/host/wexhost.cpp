@@ -69,6 +69,30 @@ int CallExport(FARPROC proc, const std::vector<Arg>& a) {
     }
 }
 
+// A wide twin (its export's name and "W", at its ordinal plus 100) takes
+// UTF-16 texts: the script's texts, UTF-8, are converted for it, and its
+// buffers' texts printed as UTF-8.
+bool IsWideTwin(const ExportInfo& e) {
+    const std::size_t length = std::strlen(e.name);
+    return e.ordinal > 100 && length > 1 && e.name[length - 1] == 'W';
+}
+
+std::wstring FromUtf8(const std::string& text) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(length > 0 ? length : 1, L'\0');
+    if (length > 0) MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], length);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
+std::string ToUtf8(const wchar_t* text) {
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(length > 0 ? length : 1, '\0');
+    if (length > 0) WideCharToMultiByte(CP_UTF8, 0, text, -1, &narrow[0], length, nullptr, nullptr);
+    narrow.resize(narrow.size() - 1);
+    return narrow;
+}
+
 // Shows control characters of a buffer's text so that a result stays on one line.
 std::string Quoted(const char* text) {
     std::string out = "\"";
@@ -177,9 +201,12 @@ private:
         }
 
         // Every text goes in a writable copy: some exports change their input.
+        const bool wide = IsWideTwin(*info);
         std::vector<std::unique_ptr<char[]>> storage;
+        std::vector<std::unique_ptr<wchar_t[]>> wideStorage;
         std::vector<Arg> args;
         std::vector<const char*> buffers;
+        std::vector<const wchar_t*> wideBuffers;
         // Shows how the export was bound: "#23=GetFileItem(" for an ordinal.
         std::string shown = (s.verb[0] == '#' ? s.verb + "=" : std::string()) + info->name + "(";
         for (size_t i = 0; i < s.arguments.size(); ++i) {
@@ -187,11 +214,25 @@ private:
             shown += (i ? ", " : "") + Describe(a);
             switch (a.kind) {
             case Argument::Text:
+                if (wide) {
+                    const std::wstring text = FromUtf8(a.text);
+                    wideStorage.emplace_back(new wchar_t[text.size() + 1]);
+                    std::memcpy(wideStorage.back().get(), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+                    args.push_back(reinterpret_cast<Arg>(wideStorage.back().get()));
+                    break;
+                }
                 storage.emplace_back(new char[a.text.size() + 1]);
                 std::memcpy(storage.back().get(), a.text.c_str(), a.text.size() + 1);
                 args.push_back(reinterpret_cast<Arg>(storage.back().get()));
                 break;
             case Argument::Buffer:
+                // A twin's buffer holds as many wchar_t as its export's holds bytes.
+                if (wide) {
+                    wideStorage.emplace_back(new wchar_t[a.number]());
+                    wideBuffers.push_back(wideStorage.back().get());
+                    args.push_back(reinterpret_cast<Arg>(wideStorage.back().get()));
+                    break;
+                }
                 storage.emplace_back(new char[a.number]());
                 buffers.push_back(storage.back().get());
                 args.push_back(reinterpret_cast<Arg>(storage.back().get()));
@@ -206,8 +247,10 @@ private:
         lastResult_ = CallExport(proc, args);
         std::fflush(stderr);
         std::printf("%s -> %d", shown.c_str(), lastResult_);
-        for (const char* b : buffers) std::printf(" %s", Quoted(b).c_str());
-        lastBuffer_ = buffers.empty() ? std::string() : std::string(buffers[0]);
+        std::vector<std::string> printed(buffers.begin(), buffers.end());
+        for (const wchar_t* b : wideBuffers) printed.push_back(ToUtf8(b));
+        for (const std::string& b : printed) std::printf(" %s", Quoted(b.c_str()).c_str());
+        lastBuffer_ = printed.empty() ? std::string() : printed[0];
         std::printf("\n");
         std::fflush(stdout);
         return true;

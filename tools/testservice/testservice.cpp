@@ -60,8 +60,9 @@ DWORD WINAPI Handler(DWORD control, DWORD, LPVOID, LPVOID) {
     return control == SERVICE_CONTROL_INTERROGATE ? NO_ERROR : ERROR_CALL_NOT_IMPLEMENTED;
 }
 
-void WINAPI ServiceMain(DWORD, LPSTR* argv) {
-    g_statusHandle = RegisterServiceCtrlHandlerExA(argv && argv[0] ? argv[0] : "", Handler, nullptr);
+// The service's name comes as UTF-16: a service may be named in any language.
+void WINAPI ServiceMain(DWORD, LPWSTR* argv) {
+    g_statusHandle = RegisterServiceCtrlHandlerExW(argv && argv[0] ? argv[0] : L"", Handler, nullptr);
     if (!g_statusHandle) return;
     DWORD started = GetTickCount();
 
@@ -118,9 +119,9 @@ int main(int argc, char** argv) {
     g_stopRequested = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     // A service in its own process: the manager gives it whatever name it
     // was installed under.
-    char name[] = "";
-    SERVICE_TABLE_ENTRYA table[] = {{name, ServiceMain}, {nullptr, nullptr}};
-    if (!StartServiceCtrlDispatcherA(table)) {
+    wchar_t name[] = L"";
+    SERVICE_TABLE_ENTRYW table[] = {{name, ServiceMain}, {nullptr, nullptr}};
+    if (!StartServiceCtrlDispatcherW(table)) {
         std::fprintf(stderr, "testservice runs only under the service manager: %lu\n", GetLastError());
         return 1;
     }

@@ -1,6 +1,7 @@
 // wexwin: a small GUI program for the process tests and the demo. It opens
 // one top-level window per command-line argument, titled with that argument
-// (an empty argument gives an untitled window), and exits with code 0 as soon
+// in any language (an empty argument gives an untitled window), and exits
+// with code 0 as soon
 // as any of its windows is asked to close. With no arguments it opens no
 // window and runs until it is terminated.
 //
@@ -18,20 +19,16 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         PostQuitMessage(0);
         return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// The arguments as 8-bit text, without the program name.
-std::vector<std::string> Titles() {
-    std::vector<std::string> titles;
+// The arguments, without the program name.
+std::vector<std::wstring> Titles() {
+    std::vector<std::wstring> titles;
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
     if (!args) return titles;
-    for (int i = 1; i < count; ++i) {
-        char text[512];
-        int n = WideCharToMultiByte(CP_ACP, 0, args[i], -1, text, sizeof text, nullptr, nullptr);
-        titles.push_back(n > 0 ? text : "");
-    }
+    for (int i = 1; i < count; ++i) titles.push_back(args[i]);
     LocalFree(args);
     return titles;
 }
@@ -39,17 +36,17 @@ std::vector<std::string> Titles() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    WNDCLASSA windowClass = {};
+    WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = "WexWinWindow";
-    if (!RegisterClassA(&windowClass)) return 2;
+    windowClass.lpszClassName = L"WexWinWindow";
+    if (!RegisterClassW(&windowClass)) return 2;
 
     int offset = 0;
-    for (const std::string& title : Titles()) {
-        HWND window = CreateWindowExA(0, windowClass.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW,
+    for (const std::wstring& title : Titles()) {
+        HWND window = CreateWindowExW(0, windowClass.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW,
                                       40 + offset, 40 + offset, 320, 160, nullptr, nullptr, instance,
                                       nullptr);
         if (!window) return 3;
@@ -58,9 +55,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
 
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     return 0;
 }
