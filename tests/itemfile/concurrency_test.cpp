@@ -16,14 +16,14 @@
 #include <vector>
 
 #include "capture.h"
-#include "program.h"
-#include "programs.h"
+#include "children.h"
+#include "siblings.h"
 #include "scratch.h"
 #include "wexlib.h"
 
 namespace {
 
-using itemtest::Program;
+using wextest::ChildProcess;
 using wextest::ReadBytes;
 
 constexpr char kTarget[] = "items.ini";
@@ -59,7 +59,7 @@ protected:
     }
 
     // Waits for each program's end and checks that it reported nothing.
-    void ExpectClean(std::vector<std::unique_ptr<Program>>& programs, const std::vector<std::string>& reports) {
+    void ExpectClean(std::vector<std::unique_ptr<ChildProcess>>& programs, const std::vector<std::string>& reports) {
         for (std::size_t i = 0; i < programs.size(); ++i) {
             SCOPED_TRACE(reports[i]);
             const long code = programs[i]->ExitCode(300000);
@@ -84,17 +84,17 @@ protected:
 
 TEST_F(Concurrency, FourProcessesSetDistinctItemsBesideTwoReaders) {
     NamedEvent start("start"), stop("stop");
-    std::vector<std::unique_ptr<Program>> editors, readers;
+    std::vector<std::unique_ptr<ChildProcess>> editors, readers;
     std::vector<std::string> editorReports, readerReports;
     for (int r = 0; r < 2; ++r) {
         readerReports.push_back(scratch_.Path("reader" + std::to_string(r) + ".report"));
-        readers.push_back(std::make_unique<Program>(
+        readers.push_back(std::make_unique<ChildProcess>(
             Editor("read \"" + path_ + "\" " + stop.Name() + " " + start.Name(), readerReports.back())));
         ASSERT_TRUE(readers.back()->Started()) << "error " << readers.back()->StartError();
     }
     for (int e = 0; e < kEditors; ++e) {
         editorReports.push_back(scratch_.Path("editor" + std::to_string(e) + ".report"));
-        editors.push_back(std::make_unique<Program>(Editor("set \"" + path_ + "\" P" + std::to_string(e) + " " +
+        editors.push_back(std::make_unique<ChildProcess>(Editor("set \"" + path_ + "\" P" + std::to_string(e) + " " +
                                                                std::to_string(kEditsEach) + " " + start.Name(),
                                                            editorReports.back())));
         ASSERT_TRUE(editors.back()->Started()) << "error " << editors.back()->StartError();
@@ -183,11 +183,11 @@ TEST_F(Concurrency, FourThreadsOfOneProcessSetDistinctItems) {
 TEST_F(Concurrency, MixedEditsOfTwoProcessesLeaveAKnownSetOfLines) {
     constexpr int kRounds = 50;
     NamedEvent start("mix");
-    std::vector<std::unique_ptr<Program>> editors;
+    std::vector<std::unique_ptr<ChildProcess>> editors;
     std::vector<std::string> reports;
     for (int e = 0; e < 2; ++e) {
         reports.push_back(scratch_.Path("mix" + std::to_string(e) + ".report"));
-        editors.push_back(std::make_unique<Program>(Editor(
+        editors.push_back(std::make_unique<ChildProcess>(Editor(
             "mix \"" + path_ + "\" " + std::to_string(e) + " " + std::to_string(kRounds) + " " + start.Name(),
             reports.back())));
         ASSERT_TRUE(editors.back()->Started()) << "error " << editors.back()->StartError();
@@ -246,7 +246,7 @@ TEST_F(Concurrency, WaitLimitEndsTheWaitForAHolderThatNeverLetsGo) {
     wextest::WriteBytes(path_, LargeItemFile());
     const std::string source = scratch_.Path("more.txt");
     wextest::WriteBytes(source, "MORE = 1\r\n");
-    Program holder("\"" + wextest::BesideTest("rewriter.exe") + "\" \"" + path_ + "\"");
+    ChildProcess holder("\"" + wextest::BesideTest("rewriter.exe") + "\" \"" + path_ + "\"");
     ASSERT_TRUE(holder.Started()) << "error " << holder.StartError();
     ASSERT_TRUE(itemtest::StopMidRewrite(holder, scratch_.Root(), kTarget, 1)) << "no rewrite began";
     const std::string before = ReadBytes(path_);

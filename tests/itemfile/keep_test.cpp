@@ -13,8 +13,8 @@
 #include <string>
 
 #include "capture.h"
-#include "program.h"
-#include "programs.h"
+#include "children.h"
+#include "siblings.h"
 #include "scratch.h"
 #include "wexlib.h"
 
@@ -290,7 +290,7 @@ TEST_F(Kept, TmpnamFileReceivesNoByteOfTheContent) {
     const std::string path = File(text);
     text.clear();
     const std::set<std::string> rootBefore = wextest::FilesIn("C:");
-    itemtest::Program rewriter("\"" + wextest::BesideTest("rewriter.exe") + "\" \"" + path + "\"");
+    wextest::ChildProcess rewriter("\"" + wextest::BesideTest("rewriter.exe") + "\" \"" + path + "\"");
     ASSERT_TRUE(rewriter.Started()) << "error " << rewriter.StartError();
     for (long long written : {1ll << 20, 8ll << 20, 16ll << 20}) {
         SCOPED_TRACE(written);
