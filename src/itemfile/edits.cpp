@@ -1,84 +1,129 @@
+#include "fileio/append.h"
+#include "fileio/rewrite.h"
+#include "fileio/textfile.h"
 #include "frame/diagnostics.h"
 #include "frame/logsecrets.h"
 #include "itemfile/itemfile.h"
 #include "itemfile/itemline.h"
-#include "itemfile/rewrite.h"
-#include "itemfile/textfile.h"
 
 namespace wex::itemfile {
 namespace {
 
-// The result an edit reports after its rewrite: a target that was not
-// replaced is a failure, even when the new content was complete.
-int ResultAfter(RewriteOutcome outcome, const char* path, int success) {
-    ReportRewrite(outcome, path);
-    return outcome == RewriteOutcome::Replaced ? success : 0;
+int Rewritten(const FilePath& path, PieceEdit& edit, int success) {
+    return fileio::RewriteResult(fileio::Rewrite(path.full, kLineBufferSize - 1, edit), path.shown.c_str(), success);
 }
+
+// Which export appends: each has its own line for a file that cannot be
+// opened.
+enum class Appender { AddFileItem, AppendFile };
+
+// The lines of an append that did not happen.
+int AppendResult(fileio::AppendOutcome outcome, const FilePath& path, Appender appender) {
+    switch (outcome) {
+    case fileio::AppendOutcome::Appended:
+        return 1;
+    case fileio::AppendOutcome::Unopenable:
+        if (appender == Appender::AddFileItem) ErrorLine("Could not open file %s for reading.\n", path.shown.c_str());
+        else ErrorLine("could not open file %s for reading .\n", path.shown.c_str());
+        break;
+    case fileio::AppendOutcome::ReadOnly:
+        ErrorLine("File %s left unchanged: it is read-only.\n", path.shown.c_str());
+        break;
+    case fileio::AppendOutcome::Busy:
+        fileio::ReportBusy(path.shown.c_str());
+        break;
+    case fileio::AppendOutcome::WriteFailed:
+        ErrorLine("File %s left unchanged: its new content could not be written.\n", path.shown.c_str());
+        break;
+    case fileio::AppendOutcome::Refused:
+    case fileio::AppendOutcome::ReadFailed:
+        // Reported by the work itself, which knows what it refused or read.
+        break;
+    }
+    return 0;
+}
+
+class AddedLine : public fileio::AppendWork {
+public:
+    AddedLine(std::string_view name, std::string_view value) : name_(name), value_(value) {}
+    bool Write(TextWriter& out) override {
+        out.Write("\n");
+        out.Write(name_);
+        out.Write(" = ");
+        out.Write(value_);
+        out.Write("\n");
+        return true;
+    }
+
+private:
+    std::string_view name_, value_;
+};
+
+// The source is read before the destination's turn is waited for, and closed
+// again: a replace of the source by another edit is not held up meanwhile.
+class CopiedFile : public fileio::AppendWork {
+public:
+    CopiedFile(fileio::WholeFileSource& source, const FilePath& sourcePath, const FilePath& destinationPath)
+        : source_(source), sourcePath_(sourcePath), destinationPath_(destinationPath) {}
+    // Appending a file to itself would read its own new end for ever.
+    bool Accepts(HANDLE destination) override {
+        if (!source_.SameFileAs(destination)) return true;
+        ErrorLine("Could not append file %s to itself (%s).\n", sourcePath_.shown.c_str(),
+                  destinationPath_.shown.c_str());
+        return false;
+    }
+    bool Write(TextWriter& out) override {
+        TextPieceReader pieces(source_, kLineBufferSize - 1);
+        // The appended items pass through unseen: the log masks their hidden values.
+        HiddenItemsPassing hidden;
+        for (std::string_view piece; pieces.Next(piece);) {
+            out.Write(piece);
+            hidden.Line(piece);
+        }
+        if (!pieces.Failed()) return true;
+        ErrorLine("Could not read file %s to its end.\n", sourcePath_.shown.c_str());
+        return false;
+    }
+
+private:
+    fileio::WholeFileSource& source_;
+    const FilePath& sourcePath_;
+    const FilePath& destinationPath_;
+};
 
 }  // namespace
 
-int SetItem(const char* path, std::string_view name, std::string_view value) {
+int SetItem(const FilePath& path, std::string_view name, std::string_view value) {
     SetItemEdit edit(name, value);
-    return ResultAfter(RewriteThroughTempFile(path, edit), path, 1);
+    return Rewritten(path, edit, 1);
 }
 
-int DeleteItems(const char* path, std::string_view name, std::string_view filter) {
+int DeleteItems(const FilePath& path, std::string_view name, std::string_view filter) {
     DeleteItemsEdit edit(name, filter);
-    const RewriteOutcome outcome = RewriteThroughTempFile(path, edit);
-    return ResultAfter(outcome, path, edit.Dropped());
+    const fileio::RewriteOutcome outcome = fileio::Rewrite(path.full, kLineBufferSize - 1, edit);
+    return fileio::RewriteResult(outcome, path.shown.c_str(), edit.Dropped());
 }
 
-int SubstituteText(const char* path, std::string_view search, std::string_view replacement) {
+int SubstituteText(const FilePath& path, std::string_view search, std::string_view replacement) {
     SubstituteEdit edit(search, replacement);
-    return ResultAfter(RewriteThroughTempFile(path, edit), path, 1);
+    return Rewritten(path, edit, 1);
 }
 
 // Appends in binary, with the text mode's newlines written by the library:
 // the C runtime's text-mode append would drop a Ctrl-Z that ends the file.
-int AddItem(const char* path, std::string_view name, std::string_view value) {
-    UniqueFileHandle file = OpenForAppending(path);
-    if (!file) {
-        ErrorLine("Could not open file %s for reading.\n", path);
-        return 0;
-    }
-    FileSink sink(file.Get());
-    TextWriter out(sink);
-    out.Write("\n");
-    out.Write(name);
-    out.Write(" = ");
-    out.Write(value);
-    out.Write("\n");
-    // A write that fails (a full disk) is a failure, not a success.
-    return out.Flush() ? 1 : 0;
+int AddItem(const FilePath& path, std::string_view name, std::string_view value) {
+    AddedLine line(name, value);
+    return AppendResult(fileio::Append(path.full, line), path, Appender::AddFileItem);
 }
 
-int AppendFileTo(const char* sourcePath, const char* destinationPath) {
-    UniqueFileHandle source = OpenForReading(sourcePath);
-    if (!source) {
-        ErrorLine("Could not open file %s for reading.\n", sourcePath);
+int AppendFileTo(const FilePath& sourcePath, const FilePath& destinationPath) {
+    fileio::WholeFileSource source;
+    if (!source.Open(sourcePath.full, true)) {
+        ErrorLine("Could not open file %s for reading.\n", sourcePath.shown.c_str());
         return 0;
     }
-    UniqueFileHandle destination = OpenForAppending(destinationPath);
-    if (!destination) {
-        ErrorLine("could not open file %s for reading .\n", destinationPath);
-        return 0;
-    }
-    // Appending a file to itself would read its own new end for ever.
-    if (SameFile(source.Get(), destination.Get())) {
-        ErrorLine("Could not append file %s to itself (%s).\n", sourcePath, destinationPath);
-        return 0;
-    }
-    FileSource in(source.Get());
-    FileSink sink(destination.Get());
-    TextWriter out(sink);
-    TextPieceReader pieces(in, kLineBufferSize - 1);
-    // The appended items pass through unseen: the log masks their hidden values.
-    HiddenItemsPassing hidden;
-    for (std::string_view piece; pieces.Next(piece);) {
-        out.Write(piece);
-        hidden.Line(piece);
-    }
-    return out.Flush() && !pieces.Failed() ? 1 : 0;
+    CopiedFile copy(source, sourcePath, destinationPath);
+    return AppendResult(fileio::Append(destinationPath.full, copy), destinationPath, Appender::AppendFile);
 }
 
 }  // namespace wex::itemfile

@@ -1,6 +1,7 @@
-// Item file exports: argument checks, then the work in itemfile.h. The
-// queries return their texts; each export copies into the caller's buffer
-// no more than its declaration in wexlib.h promises.
+// Item file exports: argument checks, then the work in itemfile.h, on the
+// paths as the call gave them (fileio::FromCaller). The queries return their
+// texts; each export copies into the caller's buffer no more than its
+// declaration in wexlib.h promises.
 #include <limits>
 
 #include "frame/export.h"
@@ -27,7 +28,7 @@ extern "C" int WEXCALL FindFileItem(const char* path, const char* name, const ch
     ExportCall call("FindFileItem");
     call.Text(path).Text(name).ItemFilter(name, filter);
     if (!path || !name) return call.Return(0);
-    return call.Run(0, [&] { return itemfile::FindItem(path, name, OrEmpty(filter)); });
+    return call.Run(0, [&] { return itemfile::FindItem(fileio::FromCaller(path), name, OrEmpty(filter)); });
 }
 
 extern "C" int WEXCALL GetFileItem(const char* path, const char* name, char* value) {
@@ -35,7 +36,7 @@ extern "C" int WEXCALL GetFileItem(const char* path, const char* name, char* val
     call.Text(path).Text(name).Buffer(value);
     if (!path || !name) return call.Return(0);
     return call.Run(0, [&] {
-        std::optional<std::string> found = itemfile::GetItem(path, name);
+        std::optional<std::string> found = itemfile::GetItem(fileio::FromCaller(path), name);
         if (!found) return 0;
         if (value) {
             CopyOut(*found, value, kItemValueCapacity);
@@ -52,7 +53,7 @@ extern "C" int WEXCALL GetAllItemNames(const char* path, char* names) {
     names[0] = '\0';
     if (!path) return call.Return(0);
     return call.Run(0, [&] {
-        std::optional<itemfile::ItemNames> found = itemfile::GetAllNames(path);
+        std::optional<itemfile::ItemNames> found = itemfile::GetAllNames(fileio::FromCaller(path));
         if (!found) {
             call.Output("");
             return 0;
@@ -68,7 +69,7 @@ extern "C" int WEXCALL _GetUserName(const char* passwdPath, char* user) {
     call.Text(passwdPath).Buffer(user);
     if (!passwdPath || !user) return call.Return(0);
     return call.Run(0, [&] {
-        std::optional<std::string> found = itemfile::ReadUserName(passwdPath);
+        std::optional<std::string> found = itemfile::ReadUserName(fileio::FromCaller(passwdPath));
         if (!found) return 0;
         CopyOut(*found, user, kUserNameCapacity);
         call.Output(user);
@@ -80,21 +81,22 @@ extern "C" int WEXCALL SetFileItem(const char* path, const char* name, const cha
     ExportCall call("SetFileItem");
     call.Text(path).Text(name).ItemValue(name, value);
     if (!path || !name || !value) return call.Return(0);
-    return call.Run(0, [&] { return itemfile::SetItem(path, name, value); });
+    return call.Run(0, [&] { return itemfile::SetItem(fileio::FromCaller(path), name, value); });
 }
 
 extern "C" int WEXCALL AddFileItem(const char* path, const char* name, const char* value) {
     ExportCall call("AddFileItem");
     call.Text(path).Text(name).ItemValue(name, value);
     if (!path || !name || !value) return call.Return(0);
-    return call.Run(0, [&] { return itemfile::AddItem(path, name, value); });
+    return call.Run(0, [&] { return itemfile::AddItem(fileio::FromCaller(path), name, value); });
 }
 
 extern "C" int WEXCALL DeleteFileItem(const char* path, const char* name, const char* filter) {
     ExportCall call("DeleteFileItem");
     call.Text(path).Text(name).ItemFilter(name, filter);
     if (!path || !name) return call.Return(0);
-    return call.Run(0, [&] { return itemfile::DeleteItems(path, name, OrEmpty(filter)); });
+    return call.Run(0,
+                    [&] { return itemfile::DeleteItems(fileio::FromCaller(path), name, OrEmpty(filter)); });
 }
 
 extern "C" int WEXCALL Substitute(const char* path, const char* search, const char* replacement) {
@@ -104,12 +106,14 @@ extern "C" int WEXCALL Substitute(const char* path, const char* search, const ch
     call.Text(path).Text(search).Text(replacement);
     // An empty search text has no occurrences to replace: refused, file untouched.
     if (!path || !search || !*search || !replacement) return call.Return(0);
-    return call.Run(0, [&] { return itemfile::SubstituteText(path, search, replacement); });
+    return call.Run(0, [&] { return itemfile::SubstituteText(fileio::FromCaller(path), search, replacement); });
 }
 
 extern "C" int WEXCALL AppendFile(const char* sourcePath, const char* destinationPath) {
     ExportCall call("AppendFile");
     call.Text(sourcePath).Text(destinationPath);
     if (!sourcePath || !destinationPath) return call.Return(0);
-    return call.Run(0, [&] { return itemfile::AppendFileTo(sourcePath, destinationPath); });
+    return call.Run(0, [&] {
+        return itemfile::AppendFileTo(fileio::FromCaller(sourcePath), fileio::FromCaller(destinationPath));
+    });
 }

@@ -3,9 +3,20 @@
 #include "itemfile/itemline.h"
 
 namespace wex::itemfile {
+namespace {
+
+// Only a piece that holds the name can be an item line for it: the lines
+// without it may go by unseen.
+bool NextWith(TextPieceReader& pieces, std::string_view name, std::string_view& piece) {
+    std::string_view passed;
+    pieces.SkipToLineOf(name, passed);
+    return pieces.Next(piece);
+}
+
+}  // namespace
 
 bool FindItemIn(TextPieceReader& pieces, std::string_view name, std::string_view filter) {
-    for (std::string_view piece; pieces.Next(piece);) {
+    for (std::string_view piece; NextWith(pieces, name, piece);) {
         const std::size_t value = ValuePartOffset(piece, name);
         if (value != kNoItem && piece.substr(value).find(filter) != std::string_view::npos) return true;
     }
@@ -13,7 +24,7 @@ bool FindItemIn(TextPieceReader& pieces, std::string_view name, std::string_view
 }
 
 std::optional<std::string> ItemValueIn(TextPieceReader& pieces, std::string_view name) {
-    for (std::string_view piece; pieces.Next(piece);) {
+    for (std::string_view piece; NextWith(pieces, name, piece);) {
         const std::size_t value = ValuePartOffset(piece, name);
         if (value != kNoItem) return std::string(ItemValue(piece.substr(value)));
     }

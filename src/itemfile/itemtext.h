@@ -1,16 +1,20 @@
 // What the item file queries and edits do with a file's text, piece by piece.
-// Free of the platform: the files themselves are opened in queries.cpp,
-// edits.cpp and rewrite.cpp, so that these rules are also built and fuzzed
-// natively.
+// Free of the platform: the files themselves are opened in queries.cpp and
+// edits.cpp (through src/fileio), so that these rules are also built and
+// fuzzed natively.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "itemfile/textstream.h"
+#include "fileio/textstream.h"
 
 namespace wex::itemfile {
+
+using fileio::PieceEdit;
+using fileio::TextPieceReader;
+using fileio::TextWriter;
 
 // ---- Queries ----------------------------------------------------------------
 
@@ -30,17 +34,6 @@ ItemNames AllNamesIn(TextPieceReader& pieces);
 
 // ---- Edits ------------------------------------------------------------------
 
-// An edit of a text file, fed its pieces in order.
-class PieceEdit {
-public:
-    virtual ~PieceEdit() = default;
-    // Writes what replaces the piece. False refuses the whole edit: the file
-    // is then left as it was.
-    virtual bool Piece(std::string_view piece, TextWriter& out) = 0;
-    // Writes what follows the last piece.
-    virtual void End(TextWriter&) {}
-};
-
 // Every item line for name becomes its text up to and including the "=",
 // then value and a newline; without one, "\nname=value\n" is appended.
 class SetItemEdit : public PieceEdit {
@@ -48,6 +41,7 @@ public:
     SetItemEdit(std::string_view name, std::string_view value) : name_(name), value_(value) {}
     bool Piece(std::string_view piece, TextWriter& out) override;
     void End(TextWriter& out) override;
+    std::string_view Needle() const override { return name_; }
     int Replaced() const { return replaced_; }
 
 private:
@@ -61,6 +55,7 @@ class DeleteItemsEdit : public PieceEdit {
 public:
     DeleteItemsEdit(std::string_view name, std::string_view filter) : name_(name), filter_(filter) {}
     bool Piece(std::string_view piece, TextWriter& out) override;
+    std::string_view Needle() const override { return name_; }
     int Dropped() const { return dropped_; }
 
 private:
@@ -74,6 +69,7 @@ public:
     SubstituteEdit(std::string_view search, std::string_view replacement)
         : search_(search), replacement_(replacement) {}
     bool Piece(std::string_view piece, TextWriter& out) override;
+    std::string_view Needle() const override { return search_; }
 
 private:
     std::string_view search_, replacement_;

@@ -1,56 +1,68 @@
+#include "fileio/textfile.h"
 #include "frame/diagnostics.h"
 #include "itemfile/itemfile.h"
 #include "itemfile/itemline.h"
-#include "itemfile/textfile.h"
 
 namespace wex::itemfile {
 namespace {
 
-UniqueFileHandle OpenItemFile(const char* path) {
-    UniqueFileHandle file = OpenForReading(path);
-    if (!file) ErrorLine("Could not open file %s for reading.\n", path);
-    return file;
+bool OpenItemFile(const FilePath& path, fileio::WholeFileSource& source) {
+    if (source.Open(path.full)) return true;
+    ErrorLine("Could not open file %s for reading.\n", path.shown.c_str());
+    return false;
+}
+
+// A file whose reading failed part-way is no shorter file: the query fails,
+// after this line.
+bool ReadWhole(const TextPieceReader& pieces, const FilePath& path) {
+    if (!pieces.Failed()) return true;
+    ErrorLine("Could not read file %s to its end.\n", path.shown.c_str());
+    return false;
 }
 
 }  // namespace
 
-int FindItem(const char* path, std::string_view name, std::string_view filter) {
-    UniqueFileHandle file = OpenItemFile(path);
-    if (!file) return 0;
-    FileSource source(file.Get());
+int FindItem(const FilePath& path, std::string_view name, std::string_view filter) {
+    fileio::WholeFileSource source;
+    if (!OpenItemFile(path, source)) return 0;
     TextPieceReader pieces(source, kLineBufferSize - 1);
-    return FindItemIn(pieces, name, filter) ? 1 : 0;
+    if (FindItemIn(pieces, name, filter)) return 1;
+    ReadWhole(pieces, path);
+    return 0;
 }
 
-std::optional<std::string> GetItem(const char* path, std::string_view name) {
-    UniqueFileHandle file = OpenItemFile(path);
-    if (!file) return std::nullopt;
-    FileSource source(file.Get());
+std::optional<std::string> GetItem(const FilePath& path, std::string_view name) {
+    fileio::WholeFileSource source;
+    if (!OpenItemFile(path, source)) return std::nullopt;
     TextPieceReader pieces(source, kLineBufferSize - 1);
-    return ItemValueIn(pieces, name);
+    std::optional<std::string> value = ItemValueIn(pieces, name);
+    if (!value) ReadWhole(pieces, path);
+    return value;
 }
 
-std::optional<ItemNames> GetAllNames(const char* path) {
-    UniqueFileHandle file = OpenItemFile(path);
-    if (!file) {
-        ShowBox("Could not open file", path);
+std::optional<ItemNames> GetAllNames(const FilePath& path) {
+    fileio::WholeFileSource source;
+    if (!OpenItemFile(path, source)) {
+        ShowBox("Could not open file", path.shown.c_str());
         return std::nullopt;
     }
-    FileSource source(file.Get());
     TextPieceReader pieces(source, kLineBufferSize - 1);
-    return AllNamesIn(pieces);
+    ItemNames names = AllNamesIn(pieces);
+    if (!ReadWhole(pieces, path)) return std::nullopt;
+    return names;
 }
 
-std::optional<std::string> ReadUserName(const char* passwdPath) {
-    UniqueFileHandle file = OpenForReading(passwdPath);
-    if (!file) {
-        ErrorLine("Could not open passwd file %s for reading.\n", passwdPath);
+std::optional<std::string> ReadUserName(const FilePath& passwdPath) {
+    fileio::WholeFileSource source;
+    if (!source.Open(passwdPath.full)) {
+        ErrorLine("Could not open passwd file %s for reading.\n", passwdPath.shown.c_str());
         return std::nullopt;
     }
-    FileSource source(file.Get());
     TextPieceReader pieces(source, kPasswdLineSize - 1);
     std::string_view firstLine;
-    return std::string(pieces.Next(firstLine) ? UserNameOf(firstLine) : std::string_view{});
+    const bool read = pieces.Next(firstLine);
+    if (!ReadWhole(pieces, passwdPath)) return std::nullopt;
+    return std::string(read ? UserNameOf(firstLine) : std::string_view{});
 }
 
 }  // namespace wex::itemfile

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "fileio/paths.h"
+
 namespace wex::keys {
 
 // Starts install root\bin\makekeys.exe on a fresh seed file holding seedText
@@ -21,7 +23,8 @@ struct Substitution {
 };
 
 // Moves the key blocks of keyFile into itemFile and writes "reginfo.txt"
-// beside it. The result is 1 when exactly two blocks were complete.
+// beside it (paths in the call's encoding). The result is 1 when exactly two
+// blocks were complete and stored.
 Substitution SubstituteKeys(const char* keyFile, const char* itemFile);
 
 // The generator's command line: "<root>\bin\makekeys.exe -output
@@ -31,14 +34,14 @@ Substitution SubstituteKeys(const char* keyFile, const char* itemFile);
 std::string GeneratorCommandLine(const std::string& installRoot, const std::string& merchant,
                                  const std::string& seedName);
 
-// The key item writer: stores blockText as item `name` of itemFile through a
-// rewrite through a temporary file. Returns the number of item lines replaced
-// (0 when the item was appended or the rewrite failed).
-int WriteKeyItem(const char* itemFile, std::string_view name, std::string_view blockText);
+// The key item writer: stores blockText as item `name` of itemFile through
+// the atomic rewrite (fileio/rewrite.h). True when the item file holds the
+// block; a failure has written its standard error line.
+bool WriteKeyItem(const fileio::FilePath& itemFile, std::string_view name, std::string_view blockText);
 
 // The registration-info writer: "reginfo.txt" beside itemFile with the item
 // MERCHANT_ID and the public block text. 1 when written, 0 when itemFile has
 // no "\", the name does not fit 256 bytes, or the file cannot be written.
-int WriteRegInfo(std::string_view blockText, const char* itemFile);
+int WriteRegInfo(std::string_view blockText, const fileio::FilePath& itemFile);
 
 }  // namespace wex::keys

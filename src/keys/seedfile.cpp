@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "itemfile/textfile.h"
-#include "itemfile/textstream.h"
+#include "fileio/textfile.h"
+#include "fileio/textstream.h"
 
 namespace wex::keys {
 namespace {
@@ -128,8 +128,8 @@ SeedOutcome CreateSeedFile(const char* preferredDir, const std::function<bool(co
 }
 
 bool WriteSeedText(SeedFile& seed, const char* seedText) {
-    itemfile::FileSink sink(seed.file.Get());
-    itemfile::TextWriter out(sink);
+    fileio::FileSink sink(seed.file.Get());
+    fileio::TextWriter out(sink);
     out.Write(seedText);
     const bool written = out.Flush();
     seed.file.Reset();

@@ -3,12 +3,12 @@
 #include <cstring>
 #include <string>
 
+#include "fileio/rewrite.h"
+#include "fileio/textfile.h"
 #include "frame/diagnostics.h"
 #include "frame/logsecrets.h"
 #include "itemfile/itemfile.h"
 #include "itemfile/itemline.h"
-#include "itemfile/rewrite.h"
-#include "itemfile/textfile.h"
 #include "keys/keys.h"
 #include "keys/keytext.h"
 
@@ -21,21 +21,20 @@ constexpr std::size_t kRegInfoPathSize = 256;
 constexpr std::size_t kMerchantIdSize = 80;
 
 // The key item writer's rules as an edit of the item file's pieces.
-class KeyItemEdit : public itemfile::PieceEdit {
+class KeyItemEdit : public fileio::PieceEdit {
 public:
     KeyItemEdit(std::string_view name, std::string_view blockText) : editor_(name, blockText) {}
-    bool Piece(std::string_view piece, itemfile::TextWriter& out) override {
+    bool Piece(std::string_view piece, fileio::TextWriter& out) override {
         text_.clear();
         if (!editor_.Piece(piece, text_)) return false;
         out.Write(text_);
         return true;
     }
-    void End(itemfile::TextWriter& out) override {
+    void End(fileio::TextWriter& out) override {
         text_.clear();
         editor_.End(text_);
         out.Write(text_);
     }
-    int Replaced() const { return editor_.Replaced(); }
 
 private:
     KeyItemEditor editor_;
@@ -44,22 +43,22 @@ private:
 
 }  // namespace
 
-int WriteKeyItem(const char* itemFile, std::string_view name, std::string_view blockText) {
+bool WriteKeyItem(const fileio::FilePath& itemFile, std::string_view name, std::string_view blockText) {
     KeyItemEdit edit(name, blockText);
-    const itemfile::RewriteOutcome outcome = itemfile::RewriteThroughTempFile(itemFile, edit);
-    itemfile::ReportRewrite(outcome, itemFile);
-    return outcome == itemfile::RewriteOutcome::Replaced ? edit.Replaced() : 0;
+    const fileio::RewriteOutcome outcome = fileio::Rewrite(itemFile.full, itemfile::kLineBufferSize - 1, edit);
+    return fileio::RewriteResult(outcome, itemFile.shown.c_str(), 1) == 1;
 }
 
-int WriteRegInfo(std::string_view blockText, const char* itemFile) {
-    const char* slash = std::strrchr(itemFile, '\\');
-    if (!slash) return 0;
-    std::string path(itemFile, static_cast<std::size_t>(slash - itemFile));
+int WriteRegInfo(std::string_view blockText, const fileio::FilePath& itemFile) {
+    const std::string& itemPath = itemFile.shown;
+    const std::size_t slash = itemPath.rfind('\\');
+    if (slash == std::string::npos) return 0;
+    std::string path = itemPath.substr(0, slash);
     path += "\\reginfo.txt";
     if (path.size() >= kRegInfoPathSize) return 0;  // refused: the name does not fit
 
-    UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFileHandle file(CreateFileW(fileio::FromCaller(path.c_str()).full.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return 0;
 
     // The item file now already holds the new public key. An identifier is
@@ -67,8 +66,8 @@ int WriteRegInfo(std::string_view blockText, const char* itemFile) {
     std::string id = itemfile::GetItem(itemFile, "MERCHANT_ID").value_or(std::string());
     if (id.size() > kMerchantIdSize - 1) id.resize(kMerchantIdSize - 1);
 
-    itemfile::FileSink sink(file.Get());
-    itemfile::TextWriter out(sink);
+    fileio::FileSink sink(file.Get());
+    fileio::TextWriter out(sink);
     out.Write("MERHANT_ID = ");
     out.Write(id);
     out.Write("\nPublic Key =");
@@ -77,10 +76,11 @@ int WriteRegInfo(std::string_view blockText, const char* itemFile) {
     return out.Flush() ? 1 : 0;
 }
 
-Substitution SubstituteKeys(const char* keyFile, const char* itemFile) {
+Substitution SubstituteKeys(const char* keyFile, const char* itemFilePath) {
     Substitution done;
-    UniqueFileHandle keys = itemfile::OpenForReading(keyFile);
-    if (!keys) {
+    const fileio::FilePath itemFile = fileio::FromCaller(itemFilePath);
+    fileio::WholeFileSource source;
+    if (!source.Open(fileio::FromCaller(keyFile).full)) {
         std::string text = "Unable to open key file : ";
         text += keyFile;
         text += ".";
@@ -92,8 +92,7 @@ Substitution SubstituteKeys(const char* keyFile, const char* itemFile) {
     int completed = 0;
     bool reportedOverlong = false;
 
-    itemfile::FileSource source(keys.Get());
-    itemfile::TextPieceReader pieces(source, kKeyLineSize - 1);
+    fileio::TextPieceReader pieces(source, kKeyLineSize - 1);
     for (std::string_view piece; pieces.Next(piece);) {
         switch (blocks.Feed(piece)) {
         case KeyBlockReader::Step::PublicLine:
@@ -101,14 +100,13 @@ Substitution SubstituteKeys(const char* keyFile, const char* itemFile) {
             break;
         case KeyBlockReader::Step::PublicDone:
             MaskKeyBlockInLog(blocks.BlockText());
-            WriteKeyItem(itemFile, "MERCHANT_PUBLIC_KEY", blocks.BlockText());
+            // A block that could not be stored is no completed block.
+            if (WriteKeyItem(itemFile, "MERCHANT_PUBLIC_KEY", blocks.BlockText())) ++completed;
             if (!WriteRegInfo(blocks.BlockText(), itemFile)) ShowBox("Unable to create reginfo file.", "Info");
-            ++completed;
             break;
         case KeyBlockReader::Step::PrivateDone:
             MaskKeyBlockInLog(blocks.BlockText());
-            WriteKeyItem(itemFile, "MERCHANT_PRIVATE_KEY", blocks.BlockText());
-            ++completed;
+            if (WriteKeyItem(itemFile, "MERCHANT_PRIVATE_KEY", blocks.BlockText())) ++completed;
             break;
         case KeyBlockReader::Step::Overlong:
             // A cut key would be a wrong key: the block is not stored at all.
@@ -126,6 +124,11 @@ Substitution SubstituteKeys(const char* keyFile, const char* itemFile) {
         case KeyBlockReader::Step::Refused:
             break;
         }
+    }
+    // A key file that could not be read to its end may have lost a block.
+    if (pieces.Failed()) {
+        ErrorLine("Could not read file %s to its end.\n", keyFile);
+        return done;
     }
     done.result = completed == 2 ? 1 : 0;
     return done;

@@ -4,8 +4,10 @@
 //
 // Input: a control byte, the item name, NUL, the filter / value / search text,
 // NUL, then the file's raw bytes. The control byte picks the piece size, how
-// many bytes the source hands out per read, and whether the source ends in a
-// read error.
+// many bytes the source hands out per read, whether the source ends in a
+// read error, and whether it lends all its bytes at once instead (as a whole
+// file read into memory is lent: then the queries and edits skip to the
+// lines that hold the name or search text).
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -19,6 +21,7 @@
 namespace {
 
 using namespace wex::itemfile;
+using namespace wex::fileio;
 using namespace wexfuzz;
 
 constexpr std::size_t npos = std::string_view::npos;
@@ -99,12 +102,14 @@ struct Setup {
     std::size_t maxPiece;
     std::size_t chunk;
     bool failAtEnd;
+    bool lend;
 };
 
 // A fresh reader over the file for each query or edit, as each export opens
 // the file anew.
 struct FreshReader {
-    explicit FreshReader(const Setup& s) : source(s.raw, s.chunk, s.failAtEnd), pieces(source, s.maxPiece) {}
+    explicit FreshReader(const Setup& s)
+        : source(s.raw, s.chunk, s.failAtEnd, s.lend), pieces(source, s.maxPiece) {}
     ChunkedSource source;
     TextPieceReader pieces;
 };
@@ -113,10 +118,7 @@ EditResult RunEdit(const Setup& setup, PieceEdit& edit) {
     FreshReader reader(setup);
     StringSink sink;
     TextWriter out(sink);
-    for (std::string_view piece; reader.pieces.Next(piece);) {
-        if (!edit.Piece(piece, out)) return {true, "", 0};
-    }
-    edit.End(out);
+    if (!ApplyEdit(reader.pieces, edit, out)) return {true, "", 0};
     WEX_FUZZ_CHECK(out.Flush());
     return {false, sink.written, 0};
 }
@@ -138,7 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const unsigned char control = input.Control();
     const std::string_view name = input.Field();
     const std::string_view argument = input.Field();
-    const Setup setup{input.Rest(), kPieceSizes[control & 7], ChunkFor(control >> 3), (control & 0x40) != 0};
+    const Setup setup{input.Rest(), kPieceSizes[control & 7], ChunkFor(control >> 3), (control & 0x40) != 0,
+                      (control & 0x80) != 0};
 
     // The reader loses no byte, cuts where fgets would and stops at the
     // limit; a read error shows once the pieces run out.

@@ -161,7 +161,7 @@ KeyEdit ReferenceKeyEdit(const std::vector<std::string>& pieces, std::string_vie
 
 KeyEdit RunKeyEdit(std::string_view raw, std::size_t chunk, std::string_view name, std::string_view block) {
     ChunkedSource source(raw, chunk, false);
-    wex::itemfile::TextPieceReader pieces(source, 399);
+    wex::fileio::TextPieceReader pieces(source, 399);
     KeyItemEditor editor(name, block);
     KeyEdit r;
     for (std::string_view piece; pieces.Next(piece);) {
@@ -184,7 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckIdentifier(name);
 
     ChunkedSource keySource(keyFile, ChunkFor(control), false);
-    wex::itemfile::TextPieceReader keyPieces(keySource, kKeyLineSize - 1);
+    wex::fileio::TextPieceReader keyPieces(keySource, kKeyLineSize - 1);
     KeyBlockReader blocks;
     ReferenceBlocks expected;
     std::vector<std::string> done;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fuzz/fuzzinput.h"
-#include "itemfile/textstream.h"
+#include "fileio/textstream.h"
 
 namespace wexfuzz {
 
@@ -73,11 +73,13 @@ inline bool LeavesLineBehindLoneCr(std::string_view dropped) {
 }
 
 // Hands out at most `chunk` bytes per read, so that CR LF pairs and pieces
-// straddle the reader's blocks; then the end, or a read error.
-class ChunkedSource : public wex::itemfile::ByteSource {
+// straddle the reader's blocks; then the end, or a read error. With lend, it
+// lends all its bytes at once instead, in a buffer of its own (as a whole
+// file read into memory is lent).
+class ChunkedSource : public wex::fileio::ByteSource {
 public:
-    ChunkedSource(std::string_view bytes, std::size_t chunk, bool failAtEnd)
-        : bytes_(bytes), chunk_(chunk), failAtEnd_(failAtEnd) {}
+    ChunkedSource(std::string_view bytes, std::size_t chunk, bool failAtEnd, bool lend = false)
+        : bytes_(bytes), chunk_(chunk), failAtEnd_(failAtEnd), lend_(lend) {}
     std::ptrdiff_t Read(char* into, std::size_t size) override {
         if (bytes_.empty()) return failAtEnd_ ? -1 : 0;
         const std::size_t take = std::min({size, chunk_, bytes_.size()});
@@ -85,14 +87,24 @@ public:
         bytes_.remove_prefix(take);
         return static_cast<std::ptrdiff_t>(take);
     }
+    char* Lend(std::size_t& size) override {
+        size = 0;
+        if (!lend_ || bytes_.empty()) return nullptr;
+        lent_.assign(bytes_.begin(), bytes_.end());
+        bytes_ = std::string_view();
+        size = lent_.size();
+        return &lent_[0];
+    }
 
 private:
     std::string_view bytes_;
     std::size_t chunk_;
     bool failAtEnd_;
+    bool lend_;
+    std::string lent_;
 };
 
-class StringSink : public wex::itemfile::ByteSink {
+class StringSink : public wex::fileio::ByteSink {
 public:
     bool Write(const char* bytes, std::size_t size) override {
         written.append(bytes, size);
@@ -103,7 +115,7 @@ public:
 
 // Read sizes for ChunkedSource: a whole block, and sizes that split often.
 inline std::size_t ChunkFor(unsigned selector) {
-    static const std::size_t kChunks[] = {wex::itemfile::kTextBlockSize, 1, 2, 3, 5, 16, 399, 400};
+    static const std::size_t kChunks[] = {wex::fileio::kTextBlockSize, 1, 2, 3, 5, 16, 399, 400};
     return kChunks[selector & 7];
 }
 

@@ -1,4 +1,6 @@
 // Item file queries through the real DLL, on real files.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -216,6 +218,74 @@ TEST_F(ItemQueries, MissingFileReportsOnItsChannels) {
         EXPECT_EQ(capture.Err(), "Could not open passwd file " + missing + " for reading.\n");
     }
     EXPECT_STREQ(buffer, "untouched");
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+// A source whose reading breaks off half-way: a named pipe whose server
+// writes some item lines and then disconnects, so that the reader's next
+// read fails (a file on a failing disk or a lost network share does the
+// same, which the tests cannot make).
+class BrokenOffSource {
+public:
+    BrokenOffSource() {
+        static int count = 0;
+        name_ = "\\\\.\\pipe\\wextest-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
+        pipe_ = CreateNamedPipeA(name_.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 1 << 16, 1 << 16,
+                                 0, nullptr);
+        if (pipe_ != INVALID_HANDLE_VALUE) server_ = CreateThread(nullptr, 0, Serve, this, 0, nullptr);
+    }
+    ~BrokenOffSource() {
+        if (server_) {
+            WaitForSingleObject(server_, 10000);
+            CloseHandle(server_);
+        }
+        if (pipe_ != INVALID_HANDLE_VALUE) CloseHandle(pipe_);
+    }
+    const std::string& Path() const { return name_; }
+    bool Ready() const { return server_ != nullptr; }
+
+private:
+    static DWORD WINAPI Serve(void* self) {
+        HANDLE pipe = static_cast<BrokenOffSource*>(self)->pipe_;
+        if (!ConnectNamedPipe(pipe, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) return 1;
+        const std::string lines = "A = 1\r\nB = 2\r\nC = 3\r\n";
+        DWORD written = 0;
+        WriteFile(pipe, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+        FlushFileBuffers(pipe);  // until the reader has taken them
+        DisconnectNamedPipe(pipe);
+        return 0;
+    }
+
+    std::string name_;
+    HANDLE pipe_ = INVALID_HANDLE_VALUE;
+    HANDLE server_ = nullptr;
+};
+
+// A read that fails half-way is a failure with its line, not a short file.
+TEST_F(ItemQueries, ReadFailingHalfWayIsAFailure) {
+    struct Row {
+        const char* label;
+        int (*query)(const char* path, char* buffer);
+        int result;
+        bool line;
+    } rows[] = {
+        {"GetFileItem of a missing item", [](const char* p, char* b) { return GetFileItem(p, "Z", b); }, 0, true},
+        {"FindFileItem of a missing item", [](const char* p, char*) { return FindFileItem(p, "Z", nullptr); }, 0,
+         true},
+        {"GetAllItemNames", [](const char* p, char* b) { return GetAllItemNames(p, b); }, 0, true},
+        // What was found before the failure is found.
+        {"GetFileItem of an item read before", [](const char* p, char* b) { return GetFileItem(p, "B", b); }, 1,
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        BrokenOffSource source;
+        ASSERT_TRUE(source.Ready());
+        char buffer[400] = "untouched";
+        wextest::StdCapture capture;
+        EXPECT_EQ(row.query(source.Path().c_str(), buffer), row.result);
+        EXPECT_EQ(capture.Err(), row.line ? "Could not read file " + source.Path() + " to its end.\n" : "");
+    }
     EXPECT_TRUE(boxes_.Boxes().empty());
 }
 

@@ -9,11 +9,12 @@
 
 #include "frame/copyout.h"
 #include "itemfile/itemtext.h"
-#include "itemfile/textstream.h"
+#include "fileio/textstream.h"
 
 namespace {
 
 using namespace wex::itemfile;
+using namespace wex::fileio;
 using namespace std::string_literals;
 
 // Hands out at most `step` bytes a read, so that CR LF pairs and pieces fall
@@ -44,6 +45,25 @@ public:
     }
     std::string text;
     int failAfter_ = 1 << 30;
+};
+
+// Lends all its bytes at once, as a whole file read into memory is lent;
+// then the end, or a read error.
+class LendingSource : public ByteSource {
+public:
+    explicit LendingSource(std::string bytes, bool failAtEnd = false)
+        : bytes_(std::move(bytes)), failAtEnd_(failAtEnd) {}
+    std::ptrdiff_t Read(char*, std::size_t) override { return failAtEnd_ ? -1 : 0; }
+    char* Lend(std::size_t& size) override {
+        size = lent_ ? 0 : bytes_.size();
+        lent_ = true;
+        return size ? &bytes_[0] : nullptr;
+    }
+
+private:
+    std::string bytes_;
+    bool failAtEnd_;
+    bool lent_ = false;
 };
 
 std::vector<std::string> Pieces(ByteSource& source, std::size_t maxPiece) {
@@ -81,6 +101,8 @@ TEST(TextPieceReader, TextModeWithoutTheCtrlZStop) {
             TrickleSource source(row.bytes, step);
             EXPECT_EQ(Pieces(source, row.maxPiece), row.pieces);
         }
+        LendingSource lent(row.bytes);
+        EXPECT_EQ(Pieces(lent, row.maxPiece), row.pieces) << "lent at once";
     }
 }
 
@@ -115,6 +137,86 @@ TEST(TextPieceReader, ReadErrorEndsTheStreamAndIsReported) {
     EXPECT_EQ(piece, "B");
     EXPECT_FALSE(reader.Next(piece));
     EXPECT_TRUE(reader.Failed());
+}
+
+// Passing over lines: the reader skips to the line of the needle's next
+// occurrence where it holds the whole file, and the writer writes the lines
+// passed as the text mode writes what it read from them. The output is the
+// same as piece by piece, byte for byte.
+TEST(ApplyEdit, PassingOverLinesWritesWhatPieceByPieceWrites) {
+    struct Row {
+        const char* label;
+        std::string bytes;
+        const char* search;
+        std::string written;
+    } rows[] = {
+        {"CR LF lines pass as they stand", "A = 1\r\nB = 2\r\nX = 3\r\nC\r\n", "X", "A = 1\r\nB = 2\r\nY = 3\r\nC\r\n"},
+        {"LF lines gain their CR", "a\nb\r\nc\nX\n", "X", "a\r\nb\r\nc\r\nY\r\n"},
+        {"an empty LF line first", "\n\nX", "X", "\r\n\r\nY"},
+        {"lone CRs stay, CR CR LF keeps one", "a\rb\r\r\nX\r", "X", "a\rb\r\r\nY\r"},
+        {"no occurrence: everything passes", "a\nb\r\nc", "X", "a\r\nb\r\nc"},
+        {"NUL and Ctrl-Z pass", "a\0\x1a\nX\n"s, "X", "a\0\x1a\r\nY\r\n"s},
+        {"a needle with a newline is never passed to", "a\nb\n", "a\n", "Yb\r\n"},
+        // The occurrence in the line's second piece, and one that straddles
+        // the first piece's end: only the whole pieces are searched.
+        {"long line", std::string(398, 'p') + "X" + "Xq\n", "X", std::string(398, 'p') + "Y" + "Yq\r\n"},
+        {"straddling the cut stays", std::string(398, 'p') + "XX\nXX\n", "XX",
+         std::string(398, 'p') + "XX\r\nY\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        for (bool lend : {false, true}) {
+            SCOPED_TRACE(lend ? "lent" : "read");
+            TrickleSource read(row.bytes, 3);
+            LendingSource lent(row.bytes);
+            TextPieceReader pieces(lend ? static_cast<ByteSource&>(lent) : read, 399);
+            SubstituteEdit edit(row.search, "Y");
+            StringSink sink;
+            TextWriter out(sink);
+            ASSERT_TRUE(ApplyEdit(pieces, edit, out));
+            ASSERT_TRUE(out.Flush());
+            EXPECT_EQ(sink.text, row.written);
+        }
+    }
+}
+
+TEST(ApplyEdit, QueriesFindTheSameLinesWhenTheyPassOverOthers) {
+    const std::string bytes = "XA_ = 1\r\nA\r\nB = 2\nA_X A = 3\r\nA = 4\r\n";
+    for (bool lend : {false, true}) {
+        SCOPED_TRACE(lend ? "lent" : "read");
+        TrickleSource read(bytes, 5), readAgain(bytes, 5);
+        LendingSource lent(bytes), lentAgain(bytes);
+        TextPieceReader forValue(lend ? static_cast<ByteSource&>(lent) : read, 399);
+        TextPieceReader forFind(lend ? static_cast<ByteSource&>(lentAgain) : readAgain, 399);
+        EXPECT_EQ(ItemValueIn(forValue, "A"), std::optional<std::string>("4"));
+        EXPECT_TRUE(FindItemIn(forFind, "B", "2"));
+    }
+    // A read error after lent bytes still shows.
+    LendingSource failing("A = 1\r\n", true);
+    TextPieceReader pieces(failing, 399);
+    EXPECT_EQ(ItemValueIn(pieces, "Z"), std::nullopt);
+    EXPECT_TRUE(pieces.Failed());
+}
+
+TEST(TextWriter, RawBytesAreWrittenAsTheTextModeWritesWhatItReadFromThem) {
+    struct Row {
+        std::string raw, written;
+    } rows[] = {
+        {"a\r\nb", "a\r\nb"},        {"a\nb", "a\r\nb"},   {"\n", "\r\n"}, {"a\r\r\nb\r", "a\r\r\nb\r"},
+        {"\r\n\n\r", "\r\n\r\n\r"}, {"", ""},
+        // A long stretch goes to the sink as it stands, after what was buffered.
+        {std::string(kWriteBlockSize, 'x') + "\r\n", std::string(kWriteBlockSize, 'x') + "\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.raw.substr(0, 20));
+        StringSink sink;
+        TextWriter out(sink);
+        out.Write("first\n");
+        out.WriteRaw(row.raw);
+        out.Write("last\n");
+        ASSERT_TRUE(out.Flush());
+        EXPECT_EQ(sink.text, "first\r\n" + row.written + "last\r\n");
+    }
 }
 
 TEST(TextWriter, EveryNewlineBecomesCrLf) {

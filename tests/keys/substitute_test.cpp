@@ -188,13 +188,30 @@ TEST_F(SubstituteKeysTest, ItemFilePathWithoutBackslashShowsTheReginfoBox) {
     EXPECT_FALSE(wextest::FileExists(regInfo_));
 }
 
+// Neither block could be stored: the keys are not in the item file, so the
+// export fails, after a line for each attempt.
 TEST_F(SubstituteKeysTest, MissingItemFileReportsEachAttempt) {
     wextest::StdCapture capture;
-    EXPECT_EQ(Run("$MerchantPUK\nA\nEOF\n$MerchantPRK\nP\nEOF\n", ""), 1);
+    EXPECT_EQ(Run("$MerchantPUK\nA\nEOF\n$MerchantPRK\nP\nEOF\n", ""), 0);
     std::string line = "Could not open file " + itemFile_ + " for reading.\n";
     EXPECT_EQ(capture.Err(), line + line + line) << "the key item writer twice, GetFileItem once";
     EXPECT_FALSE(wextest::FileExists(itemFile_)) << "a missing item file is not created";
     EXPECT_EQ(ReadBytes(regInfo_), "MERHANT_ID = \r\nPublic Key ={\r\nA\r\n}\r\n");
+}
+
+// A block that cannot be stored (here: a read-only item file) is no stored
+// key, so the export fails; the other texts go on as before.
+TEST_F(SubstituteKeysTest, BlocksThatCannotBeStoredFailTheExport) {
+    WriteBytes(itemFile_, "MERCHANT_ID = 7\r\n");
+    ASSERT_TRUE(SetFileAttributesA(itemFile_.c_str(), FILE_ATTRIBUTE_READONLY));
+    wextest::StdCapture capture;
+    EXPECT_EQ(Run("$MerchantPUK\nA\nEOF\n$MerchantPRK\nP\nEOF\n", ""), 0);
+    const std::string line = "File " + itemFile_ + " left unchanged: it is read-only.\n";
+    EXPECT_EQ(capture.Err(), line + line);
+    SetFileAttributesA(itemFile_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadBytes(itemFile_), "MERCHANT_ID = 7\r\n");
+    EXPECT_STREQ(publicKey_, "A\n");
+    EXPECT_EQ(ReadBytes(regInfo_), "MERHANT_ID = 7\r\nPublic Key ={\r\nA\r\n}\r\n");
 }
 
 TEST_F(SubstituteKeysTest, LongTextsAreBoundedNotOverrun) {

@@ -1,6 +1,8 @@
 // itembench: times Wexlib.dll's item file exports on a large item file next
-// to what the same work costs through the C runtime and through the profile
-// API, and prints one table. A benchmark, not a test: the targets it prints
+// to what the same work costs through the C runtime, through the profile API
+// and through the bare system calls (the raw floors), then GetFileItem and
+// SetFileItem on a small item file next to its raw floors, and prints the
+// tables. A benchmark, not a test: the targets it prints
 // are figures for reading, and it ends with 0 whether they hold or not (1 only
 // when a measurement could not be made or gave a wrong answer).
 //
@@ -26,15 +28,23 @@
 
 namespace {
 
-// The file: 1 MiB in 40,000 CR LF lines, the wanted item on the last one, so
-// that every query reads the whole file.
-constexpr std::size_t kFileBytes = 1 << 20;
-constexpr int kLines = 40000;
+// A file's size and lines; the wanted item is on the last line, so that
+// every query reads the whole file.
+struct Shape {
+    std::size_t bytes;
+    int lines;
+};
+// The large file: 1 MiB in 40,000 CR LF lines.
+constexpr Shape kLarge{1 << 20, 40000};
+// The small file: 60 lines, as a merchant's settings file has, where the
+// flush to disk outweighs the reading and writing.
+constexpr Shape kSmall{60 * 32, 60};
 constexpr int kWarmupRounds = 2;
 constexpr int kDefaultRounds = 21;
 // "NAME_12345 = value" and CR LF: what every line holds before its padding.
 constexpr std::size_t kLineCore = 18 + 2;
-static_assert(kFileBytes / kLines >= kLineCore, "the lines do not fit the file");
+static_assert(kLarge.bytes / kLarge.lines >= kLineCore, "the lines do not fit the file");
+static_assert(kSmall.bytes / kSmall.lines >= kLineCore, "the lines do not fit the file");
 
 // The query floor reads with a 400-byte fgets buffer, the size that the
 // library reads item lines in.
@@ -44,11 +54,18 @@ constexpr int kLineBuffer = static_cast<int>(wex::itemfile::kLineBufferSize);
 struct Targets {
     double getOverQueryFloor = 1.0;
     double setOverRewriteFloor = 1.5;
+    // Against the raw floors: on the large file, and on the small one, where
+    // SetFileItem's turn, security copy and link resolution count.
+    double getOverRawRead = 1.5;
+    double setOverRawRewrite = 1.5;
+    double smallSetOverRawRewrite = 2.0;
 };
 
 // The floors' rows, which the ratios refer to.
 const char kQueryFloor[] = "query floor: fgets, text mode";
 const char kRewriteFloor[] = "rewrite floor: fputs tmpnam, CopyFileA";
+const char kRawRead[] = "raw floor: one ReadFile, a search";
+const char kRawRewrite[] = "raw floor: read, write, flush, rename";
 
 // ---- The file's content ---------------------------------------------------
 
@@ -58,27 +75,27 @@ std::string LineName(int index) {
     return name;
 }
 
-// Line lengths spread the bytes that 40,000 equal lines leave over across
-// the first lines, one each.
-std::size_t LineLength(int index) {
-    const std::size_t base = kFileBytes / kLines, extra = kFileBytes % kLines;
+// Line lengths spread the bytes that equal lines leave over across the
+// first lines, one each.
+std::size_t LineLength(const Shape& shape, int index) {
+    const std::size_t base = shape.bytes / shape.lines, extra = shape.bytes % shape.lines;
     return base + (static_cast<std::size_t>(index) < extra ? 1 : 0);
 }
 
 // "value" padded with fill to the line's length (without " = " and newline).
-std::string LineValue(int index, char fill) {
-    const std::size_t padding = LineLength(index) - kLineCore;
+std::string LineValue(const Shape& shape, int index, char fill) {
+    const std::size_t padding = LineLength(shape, index) - kLineCore;
     return "value" + std::string(padding, fill);
 }
 
 // The item file as text-mode lines ending in "\n"; the last line's value
 // uses lastFill, every other value 'x'.
-std::vector<std::string> ItemLines(char lastFill) {
+std::vector<std::string> ItemLines(const Shape& shape, char lastFill) {
     std::vector<std::string> lines;
-    lines.reserve(kLines);
-    for (int i = 0; i < kLines; ++i) {
-        const char fill = i == kLines - 1 ? lastFill : 'x';
-        lines.push_back(LineName(i) + " = " + LineValue(i, fill) + "\n");
+    lines.reserve(shape.lines);
+    for (int i = 0; i < shape.lines; ++i) {
+        const char fill = i == shape.lines - 1 ? lastFill : 'x';
+        lines.push_back(LineName(i) + " = " + LineValue(shape, i, fill) + "\n");
     }
     return lines;
 }
@@ -86,7 +103,6 @@ std::vector<std::string> ItemLines(char lastFill) {
 // The bytes on disk: every "\n" as CR LF.
 std::string DiskBytes(const std::vector<std::string>& lines) {
     std::string bytes;
-    bytes.reserve(kFileBytes);
     for (const std::string& line : lines) {
         bytes.append(line, 0, line.size() - 1);
         bytes.append("\r\n");
@@ -149,6 +165,64 @@ bool RewriteFloor(const char* target, const std::vector<std::string>& lines, con
     return ok;
 }
 
+// ---- The raw floors: the least that the system calls take ------------------
+
+// The whole file in one ReadFile, then the item found in the bytes: the
+// name, then spaces and "=" after it, the value up to the line end.
+bool RawRead(const char* path, const std::string& name, std::string& value) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size;
+    std::string bytes;
+    DWORD read = 0;
+    bool ok = GetFileSizeEx(file, &size) != 0;
+    if (ok) {
+        bytes.resize(static_cast<std::size_t>(size.QuadPart));
+        ok = ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size();
+    }
+    CloseHandle(file);
+    if (!ok) return false;
+    for (std::size_t at = 0; (at = bytes.find(name, at)) != std::string::npos; at += name.size()) {
+        std::size_t eq = at + name.size();
+        while (eq < bytes.size() && bytes[eq] == ' ') ++eq;
+        if (eq == bytes.size() || bytes[eq] != '=') continue;
+        std::size_t start = eq + 1;
+        while (start < bytes.size() && bytes[start] == ' ') ++start;
+        value = bytes.substr(start, bytes.find("\r\n", start) - start);
+        return true;
+    }
+    return false;
+}
+
+// The atomic rewrite with nothing around it: the target read in one
+// ReadFile, its new content (the last line's value changed) written to a
+// sibling in one WriteFile, flushed, renamed over the target.
+bool RawRewrite(const char* target, const std::string& oldLastLine, const std::string& newLastLine) {
+    HANDLE file = CreateFileA(target, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size;
+    std::string bytes;
+    DWORD done = 0;
+    bool ok = GetFileSizeEx(file, &size) != 0;
+    if (ok) {
+        bytes.resize(static_cast<std::size_t>(size.QuadPart));
+        ok = ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &done, nullptr) && done == bytes.size();
+    }
+    CloseHandle(file);
+    const std::size_t last = bytes.rfind(oldLastLine);
+    if (!ok || last == std::string::npos) return false;
+    bytes.replace(last, oldLastLine.size(), newLastLine);
+    const std::string sibling = std::string(target) + ".raw-new";
+    HANDLE next = CreateFileA(sibling.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (next == INVALID_HANDLE_VALUE) return false;
+    ok = WriteFile(next, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) && done == bytes.size();
+    ok = FlushFileBuffers(next) && ok;
+    CloseHandle(next);
+    return ok && MoveFileExA(sibling.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
 // ---- The profile API --------------------------------------------------------
 
 // The profile API keeps a parsed copy of the files it read; this documented
@@ -202,6 +276,67 @@ int Fail(const char* what, const std::string& detail) {
 
 }  // namespace
 
+// Round by round, every measurement once, so that a slow spell of the shared
+// machine falls on all of them alike. False after the line of the one that
+// failed.
+bool TimeRounds(std::vector<Measurement>& measurements, int rounds) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    for (int round = 0; round < kWarmupRounds + rounds; ++round) {
+        for (Measurement& m : measurements) {
+            if (m.prepare && !m.prepare(round)) {
+                Fail("could not prepare", m.name);
+                return false;
+            }
+            LARGE_INTEGER start, end;
+            QueryPerformanceCounter(&start);
+            const bool ok = m.timed(round);
+            QueryPerformanceCounter(&end);
+            if (!ok) {
+                Fail("failed", m.name);
+                return false;
+            }
+            if (round >= kWarmupRounds)
+                m.samples.push_back(static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 /
+                                    static_cast<double>(frequency.QuadPart));
+        }
+    }
+    return true;
+}
+
+double MedianOf(const std::vector<Measurement>& measurements, const char* which) {
+    for (const Measurement& m : measurements)
+        if (m.name == which) return Median(m.samples);
+    return 0.0;
+}
+
+// One table: each measurement's median and min per call, and its ratio to
+// the floor named for it.
+void PrintTable(const std::vector<Measurement>& measurements,
+                const std::vector<std::pair<std::string, const char*>>& ratios) {
+    std::printf("%-40s %10s %10s  %s\n", "measurement", "median ms", "min ms", "ratio");
+    for (const Measurement& m : measurements) {
+        const double med = Median(m.samples);
+        char ratio[64] = "";
+        for (const auto& r : ratios) {
+            if (r.first == m.name) {
+                std::snprintf(ratio, sizeof ratio, "%.2fx %s", med / MedianOf(measurements, r.second),
+                              r.second == kQueryFloor     ? "query floor"
+                              : r.second == kRewriteFloor ? "rewrite floor"
+                              : r.second == kRawRead      ? "raw read"
+                                                          : "raw rewrite");
+            }
+        }
+        std::printf("%-40s %10.3f %10.3f  %s\n", m.name.c_str(), med, Min(m.samples), ratio);
+    }
+}
+
+void PrintTarget(const char* what, double limit, double value, double floor) {
+    char line[96];
+    std::snprintf(line, sizeof line, what, limit);
+    std::printf("  %-48s %-7s (%.2fx)\n", line, value <= limit * floor ? "holds" : "misses", value / floor);
+}
+
 int main(int argc, char** argv) {
     int rounds = kDefaultRounds;
     for (int i = 1; i < argc; ++i) {
@@ -227,17 +362,24 @@ int main(int argc, char** argv) {
     const std::string setPath = Here("set.txt");                     // SetFileItem's target
     const std::string deletePath = Here("delete.txt");               // restored before each DeleteFileItem
     const std::string floorPath = Here("floor.txt");                 // the rewrite floor's target
+    const std::string rawPath = Here("raw.txt");                     // the raw rewrite floor's target
     const std::string profilePath = Here("profile.ini");             // read only
     const std::string profileWritePath = Here("profile-write.ini");  // restored before each write
+    const std::string smallPath = Here("small.txt");                 // the small file: read only
+    const std::string smallSetPath = Here("small-set.txt");          // its SetFileItem target
+    const std::string smallRawPath = Here("small-raw.txt");          // its raw rewrite floor's target
 
-    const std::vector<std::string> lines = ItemLines('x');
+    const std::vector<std::string> lines = ItemLines(kLarge, 'x');
     const std::string itemBytes = DiskBytes(lines);
     // The profile API needs a section: the "[s]" line in front is the only
     // difference from the item file.
     const std::string profileBytes = "[s]\r\n" + itemBytes;
+    const std::string smallBytes = DiskBytes(ItemLines(kSmall, 'x'));
     if (!WriteFileBytes(itemPath, itemBytes) || !WriteFileBytes(setPath, itemBytes) ||
         !WriteFileBytes(deletePath, itemBytes) || !WriteFileBytes(floorPath, itemBytes) ||
-        !WriteFileBytes(profilePath, profileBytes) || !WriteFileBytes(profileWritePath, profileBytes))
+        !WriteFileBytes(rawPath, itemBytes) || !WriteFileBytes(profilePath, profileBytes) ||
+        !WriteFileBytes(profileWritePath, profileBytes) || !WriteFileBytes(smallPath, smallBytes) ||
+        !WriteFileBytes(smallSetPath, smallBytes) || !WriteFileBytes(smallRawPath, smallBytes))
         return Fail("cannot write the item files in", Here(""));
 
     // What the file on disk holds, counted from the disk.
@@ -247,34 +389,55 @@ int main(int argc, char** argv) {
     std::size_t crlfEnds = 0;
     for (std::size_t at = 0; (at = onDisk.find("\r\n", at)) != std::string::npos; at += 2) ++crlfEnds;
 
-    const std::string name = LineName(kLines - 1);
-    const std::string expected = LineValue(kLines - 1, 'x');
-    // Two values of the original's length, taken in turn, so that every edit
-    // really changes the file and its size stays the same.
-    const std::string newValues[2] = {LineValue(kLines - 1, 'a'), LineValue(kLines - 1, 'b')};
+    // Per file: the wanted name, its value, and two new values of the
+    // original's length, taken in turn, so that every edit really changes the
+    // file and its size stays the same.
+    struct Wanted {
+        std::string name, expected, values[2], diskLines[3];  // diskLines: as on disk, old value last
+        explicit Wanted(const Shape& shape)
+            : name(LineName(shape.lines - 1)), expected(LineValue(shape, shape.lines - 1, 'x')) {
+            values[0] = LineValue(shape, shape.lines - 1, 'a');
+            values[1] = LineValue(shape, shape.lines - 1, 'b');
+            for (int i = 0; i < 2; ++i) diskLines[i] = name + " =" + " " + values[i] + "\r\n";
+            diskLines[2] = name + " = " + expected + "\r\n";
+        }
+        const std::string& Value(int round) const { return values[round % 2]; }
+        // SetFileItem keeps the line up to its "=": " = " stays.
+        std::string ValuePart(int round) const { return " " + Value(round); }
+        // The raw rewrite's change: round 0 from the original line.
+        const std::string& OldLine(int round) const { return round == 0 ? diskLines[2] : diskLines[(round - 1) % 2]; }
+        const std::string& NewLine(int round) const { return diskLines[round % 2]; }
+    };
+    const Wanted large(kLarge), small(kSmall);
+    const std::string& name = large.name;
     std::string newLastLines[2];
-    for (int i = 0; i < 2; ++i) newLastLines[i] = name + " = " + newValues[i] + "\n";
-    const auto newValue = [&](int round) -> const std::string& { return newValues[round % 2]; };
+    for (int i = 0; i < 2; ++i) newLastLines[i] = name + " = " + large.values[i] + "\n";
 
     // Every query must find the same value before any of them is timed.
     {
-        std::string floorValue;
-        if (!QueryFloor(itemPath.c_str(), name, floorValue) || floorValue != expected)
+        std::string floorValue, rawValue;
+        if (!QueryFloor(itemPath.c_str(), name, floorValue) || floorValue != large.expected)
             return Fail("the query floor read a wrong value", floorValue);
+        if (!RawRead(itemPath.c_str(), name, rawValue) || rawValue != large.expected)
+            return Fail("the raw read floor read a wrong value", rawValue);
         char value[kLineBuffer] = "";
-        if (GetFileItem(itemPath.c_str(), name.c_str(), value) != 1 || expected != value)
+        if (GetFileItem(itemPath.c_str(), name.c_str(), value) != 1 || large.expected != value)
             return Fail("GetFileItem read a wrong value", value);
         char profileValue[kLineBuffer] = "";
         GetPrivateProfileStringA("s", name.c_str(), "", profileValue, sizeof profileValue, profilePath.c_str());
-        if (expected != profileValue) return Fail("GetPrivateProfileStringA read a wrong value", profileValue);
+        if (large.expected != profileValue) return Fail("GetPrivateProfileStringA read a wrong value", profileValue);
+        if (!RawRead(smallPath.c_str(), small.name, rawValue) || rawValue != small.expected ||
+            GetFileItem(smallPath.c_str(), small.name.c_str(), value) != 1 || small.expected != value)
+            return Fail("a query of the small file read a wrong value", value);
     }
 
-    std::string floorValue;
+    std::string floorValue, rawValue;
     char value[kLineBuffer];
     char profileValue[kLineBuffer];
     std::vector<Measurement> measurements;
     measurements.emplace_back(kQueryFloor, nullptr,
                               [&](int) { return QueryFloor(itemPath.c_str(), name, floorValue); });
+    measurements.emplace_back(kRawRead, nullptr, [&](int) { return RawRead(itemPath.c_str(), name, rawValue); });
     measurements.emplace_back("GetFileItem", nullptr,
                               [&](int) { return GetFileItem(itemPath.c_str(), name.c_str(), value) == 1; });
     measurements.emplace_back(
@@ -295,10 +458,11 @@ int main(int argc, char** argv) {
     measurements.emplace_back(kRewriteFloor, nullptr, [&](int round) {
         return RewriteFloor(floorPath.c_str(), lines, newLastLines[round % 2]);
     });
+    measurements.emplace_back(kRawRewrite, nullptr, [&](int round) {
+        return RawRewrite(rawPath.c_str(), large.OldLine(round), large.NewLine(round));
+    });
     measurements.emplace_back("SetFileItem", nullptr, [&](int round) {
-        // " = " stays: the export keeps the line up to its "=".
-        const std::string valuePart = " " + newValue(round);
-        return SetFileItem(setPath.c_str(), name.c_str(), valuePart.c_str()) == 1;
+        return SetFileItem(setPath.c_str(), name.c_str(), large.ValuePart(round).c_str()) == 1;
     });
     measurements.emplace_back(
         "DeleteFileItem", [&](int) { return CopyFileA(itemPath.c_str(), deletePath.c_str(), FALSE) != 0; },
@@ -312,51 +476,51 @@ int main(int argc, char** argv) {
             return true;
         },
         [&](int round) {
-            return WritePrivateProfileStringA("s", name.c_str(), newValue(round).c_str(),
+            return WritePrivateProfileStringA("s", name.c_str(), large.Value(round).c_str(),
                                               profileWritePath.c_str()) != 0;
         });
 
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    // Round by round, every measurement once, so that a slow spell of the
-    // shared machine falls on all of them alike.
+    std::vector<Measurement> smallMeasurements;
+    smallMeasurements.emplace_back(kRawRead, nullptr,
+                                   [&](int) { return RawRead(smallPath.c_str(), small.name, rawValue); });
+    smallMeasurements.emplace_back("GetFileItem", nullptr, [&](int) {
+        return GetFileItem(smallPath.c_str(), small.name.c_str(), value) == 1;
+    });
+    smallMeasurements.emplace_back(kRawRewrite, nullptr, [&](int round) {
+        return RawRewrite(smallRawPath.c_str(), small.OldLine(round), small.NewLine(round));
+    });
+    smallMeasurements.emplace_back("SetFileItem", nullptr, [&](int round) {
+        return SetFileItem(smallSetPath.c_str(), small.name.c_str(), small.ValuePart(round).c_str()) == 1;
+    });
+
+    if (!TimeRounds(measurements, rounds) || !TimeRounds(smallMeasurements, rounds)) return 1;
     const int lastRound = kWarmupRounds + rounds - 1;
-    for (int round = 0; round <= lastRound; ++round) {
-        for (Measurement& m : measurements) {
-            if (m.prepare && !m.prepare(round)) return Fail("could not prepare", m.name);
-            LARGE_INTEGER start, end;
-            QueryPerformanceCounter(&start);
-            const bool ok = m.timed(round);
-            QueryPerformanceCounter(&end);
-            if (!ok) return Fail("failed", m.name);
-            if (round >= kWarmupRounds)
-                m.samples.push_back(static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 /
-                                    static_cast<double>(frequency.QuadPart));
-        }
-    }
 
-    // The rewrites of the last round must have produced the same file.
+    // The rewrites of the last round must have produced the same files.
     {
-        std::string setBytes, floorBytes;
-        if (!ReadFileBytes(setPath, setBytes) || !ReadFileBytes(floorPath, floorBytes) || setBytes != floorBytes ||
+        std::string setBytes, floorBytes, rawBytes;
+        if (!ReadFileBytes(setPath, setBytes) || !ReadFileBytes(floorPath, floorBytes) ||
+            !ReadFileBytes(rawPath, rawBytes) || setBytes != floorBytes || setBytes != rawBytes ||
             setBytes.size() != itemBytes.size())
-            return Fail("SetFileItem and the rewrite floor wrote different files", setPath + ", " + floorPath);
+            return Fail("SetFileItem and the rewrite floors wrote different files", setPath + ", " + floorPath);
         char after[kLineBuffer] = "";
-        if (GetFileItem(setPath.c_str(), name.c_str(), after) != 1 || newValue(lastRound) != after)
+        if (GetFileItem(setPath.c_str(), name.c_str(), after) != 1 || large.Value(lastRound) != after)
             return Fail("SetFileItem left a wrong value", after);
+        if (!ReadFileBytes(smallSetPath, setBytes) || !ReadFileBytes(smallRawPath, rawBytes) || setBytes != rawBytes ||
+            setBytes.size() != smallBytes.size())
+            return Fail("SetFileItem and the raw rewrite floor wrote different small files", smallSetPath);
     }
 
-    const auto median = [&](const char* which) {
-        for (const Measurement& m : measurements)
-            if (m.name == which) return Median(m.samples);
-        return 0.0;
-    };
-    const double queryFloor = median(kQueryFloor);
-    const double rewriteFloor = median(kRewriteFloor);
-    const double getFileItem = median("GetFileItem");
-    const double setFileItem = median("SetFileItem");
-    const double profileGet = median("GetPrivateProfileStringA");
-    const double profileWrite = median("WritePrivateProfileStringA");
+    const double queryFloor = MedianOf(measurements, kQueryFloor);
+    const double rewriteFloor = MedianOf(measurements, kRewriteFloor);
+    const double rawRead = MedianOf(measurements, kRawRead);
+    const double rawRewrite = MedianOf(measurements, kRawRewrite);
+    const double getFileItem = MedianOf(measurements, "GetFileItem");
+    const double setFileItem = MedianOf(measurements, "SetFileItem");
+    const double profileGet = MedianOf(measurements, "GetPrivateProfileStringA");
+    const double profileWrite = MedianOf(measurements, "WritePrivateProfileStringA");
+    const double smallRawRewrite = MedianOf(smallMeasurements, kRawRewrite);
+    const double smallSetFileItem = MedianOf(smallMeasurements, "SetFileItem");
 
     const std::string wine = WineBuild();
 #ifdef _WIN64
@@ -370,35 +534,35 @@ int main(int argc, char** argv) {
                 itemPath.c_str(), onDisk.size(), lineEnds, crlfEnds, name.c_str());
     std::printf("median and min of %d rounds after %d warm-up rounds, every measurement once a round\n\n", rounds,
                 kWarmupRounds);
-    std::printf("%-40s %10s %10s  %s\n", "measurement", "median ms", "min ms", "ratio");
-    for (const Measurement& m : measurements) {
-        const double med = Median(m.samples);
-        char ratio[48] = "";
-        if (m.name == "GetFileItem")
-            std::snprintf(ratio, sizeof ratio, "%.2fx query floor", med / queryFloor);
-        else if (m.name == "SetFileItem" || m.name == "DeleteFileItem")
-            std::snprintf(ratio, sizeof ratio, "%.2fx rewrite floor", med / rewriteFloor);
-        std::printf("%-40s %10.3f %10.3f  %s\n", m.name.c_str(), med, Min(m.samples), ratio);
-    }
+    PrintTable(measurements, {{"GetFileItem", kQueryFloor},
+                              {kRawRead, kQueryFloor},
+                              {"SetFileItem", kRewriteFloor},
+                              {kRawRewrite, kRewriteFloor},
+                              {"DeleteFileItem", kRewriteFloor}});
     std::printf(
         "\nThe profile API rows without \"kept copy\" drop the API's parsed copy of the file\n"
-        "before each call (untimed), so that they read the file as the exports do.\n\n");
+        "before each call (untimed), so that they read the file as the exports do.\n"
+        "The raw floors: the whole file in one ReadFile and a search; the same read, the\n"
+        "new content in one WriteFile to a sibling, FlushFileBuffers, MoveFileExA over the file.\n\n");
+    std::printf("small item file %s: %zu bytes, %d lines, wanted item %s on the last line\n", smallPath.c_str(),
+                smallBytes.size(), kSmall.lines, small.name.c_str());
+    PrintTable(smallMeasurements, {{"GetFileItem", kRawRead}, {"SetFileItem", kRawRewrite}});
 
+    std::printf("\ntargets\n");
+    PrintTarget("GetFileItem <= %.1fx query floor", targets.getOverQueryFloor, getFileItem, queryFloor);
+    PrintTarget("SetFileItem <= %.1fx rewrite floor", targets.setOverRewriteFloor, setFileItem, rewriteFloor);
+    PrintTarget("GetFileItem <= %.1fx raw read", targets.getOverRawRead, getFileItem, rawRead);
+    PrintTarget("SetFileItem <= %.1fx raw rewrite", targets.setOverRawRewrite, setFileItem, rawRewrite);
+    PrintTarget("small: SetFileItem <= %.1fx raw rewrite", targets.smallSetOverRawRewrite, smallSetFileItem,
+                smallRawRewrite);
     const auto verdict = [](bool holds) { return holds ? "holds" : "misses"; };
-    char line[96];
-    std::printf("targets\n");
-    std::snprintf(line, sizeof line, "GetFileItem <= %.1fx query floor", targets.getOverQueryFloor);
-    std::printf("  %-48s %-7s (%.2fx)\n", line, verdict(getFileItem <= targets.getOverQueryFloor * queryFloor),
-                getFileItem / queryFloor);
-    std::snprintf(line, sizeof line, "SetFileItem <= %.1fx rewrite floor", targets.setOverRewriteFloor);
-    std::printf("  %-48s %-7s (%.2fx)\n", line, verdict(setFileItem <= targets.setOverRewriteFloor * rewriteFloor),
-                setFileItem / rewriteFloor);
     std::printf("  %-48s %-7s (%.3f ms vs %.3f ms)\n", "GetFileItem below GetPrivateProfileStringA",
                 verdict(getFileItem < profileGet), getFileItem, profileGet);
     std::printf("  %-48s %-7s (%.3f ms vs %.3f ms)\n", "SetFileItem below WritePrivateProfileStringA",
                 verdict(setFileItem < profileWrite), setFileItem, profileWrite);
 
-    for (const std::string& path : {itemPath, setPath, deletePath, floorPath, profilePath, profileWritePath})
+    for (const std::string& path : {itemPath, setPath, deletePath, floorPath, rawPath, profilePath, profileWritePath,
+                                    smallPath, smallSetPath, smallRawPath})
         DeleteFileA(path.c_str());
     return 0;
 }
