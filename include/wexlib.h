@@ -53,41 +53,60 @@ extern "C" {
 
 /* ---- Item files: "NAME = value" settings files ------------------------- */
 
+/* Item files, key files, the passwd file and reginfo.txt are byte files. One
+ * that starts with the UTF-8 byte-order mark holds UTF-8 text: the mark stays
+ * first and is no part of the first line, for the A exports too. Every other
+ * file, a new one included, holds the ANSI code page. The A exports compare
+ * and write their bytes as given. A twin converts its texts to the file's
+ * encoding, and what it reads back to UTF-16; a text that the encoding cannot
+ * hold exactly (no best fit, no "?", no lone surrogate) is found nowhere by a
+ * query or deletion, and an edit that would write it fails with a standard
+ * error line, leaving the file unchanged. */
+
 /* 1 when the file holds an item line for name whose text after the "="
  * contains filter (any item line when filter is null or empty); else 0. */
 WEXAPI int WEXCALL FindFileItem(const char *path, const char *name, const char *filter);
+WEXAPI int WEXCALL FindFileItemW(const wchar_t *path, const wchar_t *name, const wchar_t *filter);
 
 /* 1 when an item line for name exists. value (may be null) receives the first
  * such line's value without leading spaces and newline: at most 399 bytes. */
 WEXAPI int WEXCALL GetFileItem(const char *path, const char *name, char *value);
+WEXAPI int WEXCALL GetFileItemW(const wchar_t *path, const wchar_t *name, wchar_t *value);
 
 /* Writes each name that precedes a "=" on a line, followed by "&", and returns
  * the number of names. The caller's buffer must hold the file's size in bytes
  * plus 1: the names of a file never take more room than the file's own text.
  * The buffer holds the empty text after every failure. */
 WEXAPI int WEXCALL GetAllItemNames(const char *path, char *names);
+WEXAPI int WEXCALL GetAllItemNamesW(const wchar_t *path, wchar_t *names);
 
 /* 1 when the passwd file opens; user receives the text of its first line
  * before the first ":" (empty text when there is none): at most 79 bytes. */
 WEXAPI int WEXCALL _GetUserName(const char *passwd_path, char *user);
+WEXAPI int WEXCALL _GetUserNameW(const wchar_t *passwd_path, wchar_t *user);
 
 /* Sets every item line for name to "<text up to its =>value"; appends
  * "\nname=value\n" when there is none. 1 when the file was rewritten. */
 WEXAPI int WEXCALL SetFileItem(const char *path, const char *name, const char *value);
+WEXAPI int WEXCALL SetFileItemW(const wchar_t *path, const wchar_t *name, const wchar_t *value);
 
 /* Appends "\nname = value\n", creating the file when missing. */
 WEXAPI int WEXCALL AddFileItem(const char *path, const char *name, const char *value);
+WEXAPI int WEXCALL AddFileItemW(const wchar_t *path, const wchar_t *name, const wchar_t *value);
 
 /* Drops the item lines for name whose text from the "=" on contains filter
  * (all of them when filter is null). Returns the number of lines dropped;
  * 0 also after a failure. */
 WEXAPI int WEXCALL DeleteFileItem(const char *path, const char *name, const char *filter);
+WEXAPI int WEXCALL DeleteFileItemW(const wchar_t *path, const wchar_t *name, const wchar_t *filter);
 
 /* Replaces every occurrence of search by replacement. 1 when rewritten. */
 WEXAPI int WEXCALL Substitute(const char *path, const char *search, const char *replacement);
+WEXAPI int WEXCALL SubstituteW(const wchar_t *path, const wchar_t *search, const wchar_t *replacement);
 
 /* Appends the source file's text to the destination (created when missing). */
 WEXAPI int WEXCALL AppendFile(const char *source_path, const char *destination_path);
+WEXAPI int WEXCALL AppendFileW(const wchar_t *source_path, const wchar_t *destination_path);
 
 /* ---- HTTP notification: a form post over a plain socket or TLS --------- */
 
@@ -199,6 +218,7 @@ WEXAPI int WEXCALL EnumKeysW(const wchar_t *subkey, int index, wchar_t *name);
  * working directory 199, or the start failed. Writes nothing into its
  * arguments. */
 WEXAPI int WEXCALL MakeKeys(const char *install_root, const char *merchant, const char *seed);
+WEXAPI int WEXCALL MakeKeysW(const wchar_t *install_root, const wchar_t *merchant, const wchar_t *seed);
 
 /* Moves the "$MerchantPUK" and "$MerchantPRK" blocks of the key file into the
  * item file as MERCHANT_PUBLIC_KEY and MERCHANT_PRIVATE_KEY brace blocks and
@@ -208,12 +228,14 @@ WEXAPI int WEXCALL MakeKeys(const char *install_root, const char *merchant, cons
  * body is longer, or that never ends, is not stored, though the lines it had
  * before stand in public_key. 1 when exactly two blocks were complete. */
 WEXAPI int WEXCALL SubstituteKeys(const char *key_path, const char *item_path, char *public_key);
+WEXAPI int WEXCALL SubstituteKeysW(const wchar_t *key_path, const wchar_t *item_path, wchar_t *public_key);
 
 /* Lowercases name (A-Z) in place and writes into identifier the name as given,
  * "-" and a two-digit check number: strlen(name) + 4 bytes. identifier may be
  * name itself (it then carries the lowercased name) but must not overlap it
  * otherwise. Always returns 0. */
 WEXAPI int WEXCALL ComputeMerchID(char *name, char *identifier);
+WEXAPI int WEXCALL ComputeMerchIDW(wchar_t *name, wchar_t *identifier);
 
 /* ---- Processes ------------------------------------------------------------ */
 
