@@ -19,7 +19,9 @@ enum class Opened { Yes, Busy, No };
 Opened OpenToAppend(const std::wstring& path, Backoff& editors, UniqueFileHandle& file, bool& created) {
     Backoff brief(kBriefHoldMs);
     for (;;) {
-        file.Reset(CreateFileW(path.c_str(), FILE_READ_DATA | FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+        // Read access for the mark that tells the file's encoding.
+        file.Reset(CreateFileW(path.c_str(),
+                               FILE_READ_DATA | FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                nullptr));
         const DWORD error = GetLastError();

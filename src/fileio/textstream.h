@@ -27,6 +27,7 @@ public:
     // The same bytes in either file: an A export's text.
     FileText(std::string_view bytes) : ansi_(bytes), utf8_(bytes) {}
     FileText(const char* bytes) : FileText(std::string_view(bytes)) {}
+    FileText(const std::string& bytes) : FileText(std::string_view(bytes)) {}
     FileText(std::optional<std::string> ansi, std::optional<std::string> utf8)
         : ansi_(std::move(ansi)), utf8_(std::move(utf8)) {}
 

@@ -126,7 +126,9 @@ int SubstituteCall(const char* exportName, const Char* givenPath, const Char* gi
     call.Text(path).Text(search).Text(replacement);
     // An empty search text has no occurrences to replace: refused, file untouched.
     if (!path || !search || !*search || !replacement) return call.Return(0);
-    return call.Run(0, [&] { return itemfile::SubstituteText(fileio::FromCaller(path), search.View(), replacement.View()); });
+    return call.Run(0, [&] {
+        return itemfile::SubstituteText(fileio::FromCaller(path), search.View(), replacement.View());
+    });
 }
 
 template <class Char>

@@ -189,21 +189,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         WEX_FUZZ_CHECK(all.count == nameCount);
     }
 
-    // Edits.
+    // Edits. A UTF-8 mark that starts the file is written first as it
+    // stands, and the edit sees the pieces of the rest.
+    const bool marked = setup.raw.substr(0, kUtf8Mark.size()) == kUtf8Mark;
+    const std::vector<std::string> editPieces =
+        marked ? Cut(Translated(setup.raw.substr(kUtf8Mark.size())), setup.maxPiece) : pieces;
+    auto withMark = [&](EditResult want) {
+        if (marked && !want.refused) want.bytes.insert(0, kUtf8Mark);
+        return want;
+    };
     {
         SetItemEdit set(name, argument);
         const EditResult got = RunEdit(setup, set);
-        CheckEdit(got, set.Replaced(), ReferenceSet(pieces, name, argument));
+        CheckEdit(got, set.Replaced(), withMark(ReferenceSet(editPieces, name, argument)));
     }
     {
         DeleteItemsEdit drop(name, argument);
         const EditResult got = RunEdit(setup, drop);
-        CheckEdit(got, drop.Dropped(), ReferenceDelete(pieces, name, argument));
+        CheckEdit(got, drop.Dropped(), withMark(ReferenceDelete(editPieces, name, argument)));
     }
     {
         SubstituteEdit substitute(name, argument);
         const EditResult got = RunEdit(setup, substitute);
-        CheckEdit(got, 0, ReferenceSubstitute(pieces, name, argument));
+        CheckEdit(got, 0, withMark(ReferenceSubstitute(editPieces, name, argument)));
     }
 
     // A rewrite that changes nothing gives back the translated file byte for

@@ -31,6 +31,9 @@ ITEMFILE = {
     "tab_is_not_a_space": fields(0, "NAME", "5", "NAME\t= 5\r\nNAME   =5\r\nOLD_NAME = 7\r\n"),
     "crlf_across_reads": fields(5 | 3 << 3, "cd", "XY", "ab\r\ncd\r\r\nef\r"),
     "no_final_newline": fields(0, "NAME", "abc", "NAME = abc"),
+    "utf8_mark_first_item": fields(0, "NAME", "v", b"\xef\xbb\xbfNAME = x\r\n\xd0\x9c = \xe5\xba\x97\r\n"),
+    "utf8_mark_read_bytewise": fields(1 | 1 << 3, "A", "", b"\xef\xbb\xbf\r\nA=1\r"),
+    "half_a_mark": fields(0, "\xef\xbbA", "1", b"\xef\xbbA = 2\r\n"),
 }
 
 # ---- keytext: control, name, key file bytes, item file bytes ----------------
