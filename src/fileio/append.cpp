@@ -1,5 +1,6 @@
 #include "fileio/append.h"
 
+#include "fileio/filetext.h"
 #include "fileio/paths.h"
 #include "fileio/textfile.h"
 #include "fileio/turn.h"
@@ -18,7 +19,7 @@ enum class Opened { Yes, Busy, No };
 Opened OpenToAppend(const std::wstring& path, Backoff& editors, UniqueFileHandle& file, bool& created) {
     Backoff brief(kBriefHoldMs);
     for (;;) {
-        file.Reset(CreateFileW(path.c_str(), FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+        file.Reset(CreateFileW(path.c_str(), FILE_READ_DATA | FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                nullptr));
         const DWORD error = GetLastError();
@@ -75,8 +76,9 @@ AppendOutcome Append(const std::wstring& path, AppendWork& work) {
 
     LARGE_INTEGER end{};
     const LARGE_INTEGER zero{};
+    const FileEncoding encoding = created ? FileEncoding::Ansi : EncodingOfOpen(file.Get());
     if (!SetFilePointerEx(file.Get(), zero, &end, FILE_END)) return AppendOutcome::WriteFailed;
-    if (!work.Accepts(file.Get())) {
+    if (!work.Accepts(file.Get(), encoding)) {
         if (created) takeBack(end);
         return AppendOutcome::Refused;
     }

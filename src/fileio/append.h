@@ -26,8 +26,9 @@ enum class AppendOutcome {
 class AppendWork {
 public:
     virtual ~AppendWork() = default;
-    // Whether to append to this file, open and not yet written.
-    virtual bool Accepts(HANDLE) { return true; }
+    // Whether to append to this file, open and not yet written, whose text
+    // is in encoding (a new file: the ANSI code page).
+    virtual bool Accepts(HANDLE, FileEncoding) { return true; }
     // Writes what is appended; false when what it copies could not be read.
     virtual bool Write(TextWriter& out) = 0;
 };

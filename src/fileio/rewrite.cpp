@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "fileio/filetext.h"
 #include "fileio/keep.h"
 #include "fileio/paths.h"
 #include "fileio/textfile.h"
@@ -191,7 +192,15 @@ RewriteOutcome RewriteOpened(const std::wstring& targetPath, UniqueFileHandle& s
     FileSink out(sibling.Get());
     TextWriter writer(out);
     TextPieceReader pieces(in, maxPiece);
-    if (!ApplyEdit(pieces, edit, writer)) return RewriteOutcome::Refused;
+    if (!ApplyEdit(pieces, edit, writer)) {
+        switch (edit.Refusal()) {
+        case EditRefusal::LoneCr: return RewriteOutcome::Refused;
+        case EditRefusal::NotInAnsiCodePage: return RewriteOutcome::NotInAnsiCodePage;
+        case EditRefusal::NotInUtf8: return RewriteOutcome::NotInUtf8;
+        case EditRefusal::NothingToChange: return RewriteOutcome::Unchanged;
+        }
+        return RewriteOutcome::Refused;
+    }
     // A short read must never reach the target, nor content that is not yet
     // on the disk.
     if (pieces.Failed()) return RewriteOutcome::ReadFailed;
@@ -272,6 +281,7 @@ void ReportBusy(const char* shownPath) { ErrorLine("File %s is being changed by 
 int RewriteResult(RewriteOutcome outcome, const char* shownPath, int success) {
     switch (outcome) {
     case RewriteOutcome::Replaced:
+    case RewriteOutcome::Unchanged:
         return success;
     case RewriteOutcome::NoTempFile:
         ErrorLine("Could not open temp file.\n");
@@ -280,8 +290,13 @@ int RewriteResult(RewriteOutcome outcome, const char* shownPath, int success) {
         ErrorLine("Could not open file %s for reading.\n", shownPath);
         break;
     case RewriteOutcome::Refused:
-        ErrorLine("File %s left unchanged: the edit would remove a line that ends in a lone carriage return.\n",
-                  shownPath);
+        ReportCannotHold(EditRefusal::LoneCr, shownPath);
+        break;
+    case RewriteOutcome::NotInAnsiCodePage:
+        ReportCannotHold(EditRefusal::NotInAnsiCodePage, shownPath);
+        break;
+    case RewriteOutcome::NotInUtf8:
+        ReportCannotHold(EditRefusal::NotInUtf8, shownPath);
         break;
     case RewriteOutcome::ReadOnly:
         ErrorLine("File %s left unchanged: it is read-only.\n", shownPath);

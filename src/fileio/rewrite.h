@@ -49,7 +49,10 @@ enum class RewriteOutcome {
     Replaced,            // the target holds the new content
     NoTempFile,          // tmpnam's temporary file could not be created; target untouched
     TargetUnreadable,    // the target could not be opened for reading (missing, a folder)
+    Unchanged,           // the edit found that it had nothing to change; target untouched
     Refused,             // the edit refused a piece; target untouched
+    NotInAnsiCodePage,   // the edit's text has no exact form in the target's code page; untouched
+    NotInUtf8,           // the edit's text holds a lone surrogate, and the target is UTF-8; untouched
     ReadOnly,            // the target is read-only; untouched
     Busy,                // another editor or program held the file past the wait limit
     ReadFailed,          // reading the target failed part-way; untouched

@@ -149,7 +149,34 @@ bool TextPieceReader::SkipToLineOf(std::string_view needle, std::string_view& pa
     return true;
 }
 
+bool TextPieceReader::TakeMark(std::string_view mark) {
+    if (!Fill()) return false;
+    // A source that reads a few bytes at a time may not have handed out the
+    // whole mark yet.
+    while (end_ - at_ < mark.size() && !lent_ && !atEnd_ && at_ == 0 &&
+           mark.substr(0, end_) == std::string_view(block_, end_)) {
+        const std::ptrdiff_t n = source_.Read(block_ + end_, capacity_ - end_);
+        if (n < 0) failed_ = true;
+        if (n <= 0) atEnd_ = true;
+        else end_ += static_cast<std::size_t>(n);
+    }
+    if (std::string_view(block_ + at_, std::min(end_ - at_, mark.size())) != mark) return false;
+    at_ += mark.size();
+    return true;
+}
+
+EditRefusal CannotHold(FileEncoding encoding) {
+    return encoding == FileEncoding::Utf8 ? EditRefusal::NotInUtf8 : EditRefusal::NotInAnsiCodePage;
+}
+
+FileEncoding TakeEncoding(TextPieceReader& pieces) {
+    return pieces.TakeMark(kUtf8Mark) ? FileEncoding::Utf8 : FileEncoding::Ansi;
+}
+
 bool ApplyEdit(TextPieceReader& pieces, PieceEdit& edit, TextWriter& out) {
+    const FileEncoding encoding = TakeEncoding(pieces);
+    if (encoding == FileEncoding::Utf8) out.WriteRaw(kUtf8Mark);
+    if (!edit.Begin(encoding)) return false;
     const std::string_view needle = edit.Needle();
     for (std::string_view passed, piece;;) {
         if (pieces.SkipToLineOf(needle, passed)) out.WriteRaw(passed);

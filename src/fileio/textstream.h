@@ -7,9 +7,45 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
 
 namespace wex::fileio {
+
+// Text files are byte files. One that starts with the UTF-8 byte-order mark
+// holds UTF-8 text, and the mark is no part of its first line; every other
+// file holds the ANSI code page.
+enum class FileEncoding { Ansi, Utf8 };
+inline constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// A caller's text as each kind of file holds it: nothing for an encoding
+// that cannot hold it exactly.
+class FileText {
+public:
+    // The same bytes in either file: an A export's text.
+    FileText(std::string_view bytes) : ansi_(bytes), utf8_(bytes) {}
+    FileText(const char* bytes) : FileText(std::string_view(bytes)) {}
+    FileText(std::optional<std::string> ansi, std::optional<std::string> utf8)
+        : ansi_(std::move(ansi)), utf8_(std::move(utf8)) {}
+
+    const std::optional<std::string>& In(FileEncoding encoding) const {
+        return encoding == FileEncoding::Utf8 ? utf8_ : ansi_;
+    }
+
+private:
+    std::optional<std::string> ansi_, utf8_;
+};
+
+// Why an edit left a file as it was.
+enum class EditRefusal {
+    LoneCr,             // a dropped line would take bytes of a line after it
+    NotInAnsiCodePage,  // the text to write has no exact form in the ANSI code page
+    NotInUtf8,          // the text to write holds a lone surrogate
+    NothingToChange,    // what the edit looks for cannot occur in the file
+};
+EditRefusal CannotHold(FileEncoding encoding);
 
 // Where the raw bytes come from: fills at most size bytes and returns how many
 // it stored, 0 at the end, or -1 after a read error.
@@ -56,6 +92,10 @@ public:
     // one, is never passed to. False, with nothing passed, where the reader
     // cannot skip; the pieces it gives afterwards are the same either way.
     bool SkipToLineOf(std::string_view needle, std::string_view& passed);
+
+    // Before the first piece: passes over mark when the stream starts with
+    // it, and says whether it did.
+    bool TakeMark(std::string_view mark);
 
 private:
     // Makes at least one unread byte available; false at the end.
@@ -114,6 +154,9 @@ constexpr std::size_t kWriteBlockSize = 64 * 1024;
 class PieceEdit {
 public:
     virtual ~PieceEdit() = default;
+    // Called once, before the first piece, with the file's encoding. False
+    // refuses the whole edit.
+    virtual bool Begin(FileEncoding) { return true; }
     // Writes what replaces the piece. False refuses the whole edit: the file
     // is then left as it was.
     virtual bool Piece(std::string_view piece, TextWriter& out) = 0;
@@ -122,11 +165,17 @@ public:
     // A text that every piece the edit changes contains, or nothing: the
     // pieces without it may go by unseen, written as they are.
     virtual std::string_view Needle() const { return {}; }
+    // Why the edit refused, once it has.
+    virtual EditRefusal Refusal() const { return EditRefusal::LoneCr; }
 };
 
+// Passes over a UTF-8 mark at the start of the stream: the file's encoding.
+FileEncoding TakeEncoding(TextPieceReader& pieces);
+
 // Feeds the reader's pieces to edit and its output to out, passing over the
-// lines that cannot hold the edit's needle where the reader can. False when
-// the edit refused a piece.
+// lines that cannot hold the edit's needle where the reader can. A UTF-8 mark
+// at the start is written first, as it stands, and tells the edit the file's
+// encoding. False when the edit refused.
 bool ApplyEdit(TextPieceReader& pieces, PieceEdit& edit, TextWriter& out);
 
 // A source over bytes in memory (tests, fuzzing).

@@ -2,6 +2,7 @@
 // so that it is also built and tested natively.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string_view>
@@ -13,7 +14,7 @@ namespace wex {
 // A capacity of 0 leaves no room even for the zero: nothing is written.
 inline void CopyOut(std::string_view text, char* out, std::size_t capacity) {
     if (capacity == 0) return;
-    const std::size_t length = text.size() < capacity ? text.size() : capacity - 1;
+    const std::size_t length = std::min(text.size(), capacity - 1);
     if (length > 0) std::memcpy(out, text.data(), length);
     out[length] = '\0';
 }
@@ -22,7 +23,7 @@ inline void CopyOut(std::string_view text, char* out, std::size_t capacity) {
 // second half was cut.
 inline void CopyOut(std::u16string_view text, char16_t* out, std::size_t capacity) {
     if (capacity == 0) return;
-    std::size_t length = text.size() < capacity ? text.size() : capacity - 1;
+    std::size_t length = std::min(text.size(), capacity - 1);
     if (length > 0 && length < text.size() && text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF) --length;
     if (length > 0) std::memcpy(out, text.data(), length * sizeof(char16_t));
     out[length] = u'\0';

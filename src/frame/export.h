@@ -40,6 +40,8 @@ public:
     InText& operator=(const InText&) = delete;
 
     operator const char*() const noexcept { return text_; }
+    // Not null.
+    std::string_view View() const noexcept { return text_; }
 
 private:
     std::string storage_;

@@ -1,4 +1,5 @@
 #include "fileio/append.h"
+#include "fileio/filetext.h"
 #include "fileio/rewrite.h"
 #include "fileio/textfile.h"
 #include "frame/diagnostics.h"
@@ -45,7 +46,19 @@ int AppendResult(fileio::AppendOutcome outcome, const FilePath& path, Appender a
 
 class AddedLine : public fileio::AppendWork {
 public:
-    AddedLine(std::string_view name, std::string_view value) : name_(name), value_(value) {}
+    AddedLine(std::string_view name, std::string_view value, const FilePath& path)
+        : names_(fileio::ForFiles(name)), values_(fileio::ForFiles(value)), path_(path) {}
+    bool Accepts(HANDLE, FileEncoding encoding) override {
+        const std::optional<std::string>& name = names_.In(encoding);
+        const std::optional<std::string>& value = values_.In(encoding);
+        if (!name || !value) {
+            fileio::ReportCannotHold(fileio::CannotHold(encoding), path_.shown.c_str());
+            return false;
+        }
+        name_ = *name;
+        value_ = *value;
+        return true;
+    }
     bool Write(TextWriter& out) override {
         out.Write("\n");
         out.Write(name_);
@@ -56,6 +69,8 @@ public:
     }
 
 private:
+    FileText names_, values_;
+    const FilePath& path_;
     std::string_view name_, value_;
 };
 
@@ -66,7 +81,7 @@ public:
     CopiedFile(fileio::WholeFileSource& source, const FilePath& sourcePath, const FilePath& destinationPath)
         : source_(source), sourcePath_(sourcePath), destinationPath_(destinationPath) {}
     // Appending a file to itself would read its own new end for ever.
-    bool Accepts(HANDLE destination) override {
+    bool Accepts(HANDLE destination, FileEncoding) override {
         if (!source_.SameFileAs(destination)) return true;
         ErrorLine("Could not append file %s to itself (%s).\n", sourcePath_.shown.c_str(),
                   destinationPath_.shown.c_str());
@@ -94,25 +109,25 @@ private:
 }  // namespace
 
 int SetItem(const FilePath& path, std::string_view name, std::string_view value) {
-    SetItemEdit edit(name, value);
+    SetItemEdit edit(fileio::ForFiles(name), fileio::ForFiles(value));
     return Rewritten(path, edit, 1);
 }
 
 int DeleteItems(const FilePath& path, std::string_view name, std::string_view filter) {
-    DeleteItemsEdit edit(name, filter);
+    DeleteItemsEdit edit(fileio::ForFiles(name), fileio::ForFiles(filter));
     const fileio::RewriteOutcome outcome = fileio::Rewrite(path.full, kLineBufferSize - 1, edit);
     return fileio::RewriteResult(outcome, path.shown.c_str(), edit.Dropped());
 }
 
 int SubstituteText(const FilePath& path, std::string_view search, std::string_view replacement) {
-    SubstituteEdit edit(search, replacement);
+    SubstituteEdit edit(fileio::ForFiles(search), fileio::ForFiles(replacement));
     return Rewritten(path, edit, 1);
 }
 
 // Appends in binary, with the text mode's newlines written by the library:
 // the C runtime's text-mode append would drop a Ctrl-Z that ends the file.
 int AddItem(const FilePath& path, std::string_view name, std::string_view value) {
-    AddedLine line(name, value);
+    AddedLine line(name, value, path);
     return AppendResult(fileio::Append(path.full, line), path, Appender::AddFileItem);
 }
 

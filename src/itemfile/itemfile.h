@@ -20,6 +20,8 @@ using fileio::FilePath;
 int FindItem(const FilePath& path, std::string_view name, std::string_view filter);
 // The first item line's value: at most 398 characters.
 std::optional<std::string> GetItem(const FilePath& path, std::string_view name);
+// The same as the file holds it, and the file's encoding.
+std::optional<std::string> GetStoredItem(const FilePath& path, std::string_view name, fileio::FileEncoding& encoding);
 // Nothing after a failure (an open failure also shows its box).
 std::optional<ItemNames> GetAllNames(const FilePath& path);
 // The first line's text before its first ":" (at most 78 characters).

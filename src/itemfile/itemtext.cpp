@@ -43,6 +43,18 @@ ItemNames AllNamesIn(TextPieceReader& pieces) {
     return names;
 }
 
+bool SetItemEdit::Begin(FileEncoding encoding) {
+    const std::optional<std::string>& name = names_.In(encoding);
+    const std::optional<std::string>& value = values_.In(encoding);
+    if (!name || !value) {
+        refusal_ = fileio::CannotHold(encoding);
+        return false;
+    }
+    name_ = *name;
+    value_ = *value;
+    return true;
+}
+
 bool SetItemEdit::Piece(std::string_view piece, TextWriter& out) {
     const std::size_t eq = EqualsOffset(piece, name_);
     if (eq == kNoItem) {
@@ -67,6 +79,18 @@ void SetItemEdit::End(TextWriter& out) {
     out.Write("\n");
 }
 
+bool DeleteItemsEdit::Begin(FileEncoding encoding) {
+    const std::optional<std::string>& name = names_.In(encoding);
+    const std::optional<std::string>& filter = filters_.In(encoding);
+    if (!name || !filter) {
+        refusal_ = EditRefusal::NothingToChange;
+        return false;
+    }
+    name_ = *name;
+    filter_ = *filter;
+    return true;
+}
+
 bool DeleteItemsEdit::Piece(std::string_view piece, TextWriter& out) {
     const std::size_t eq = EqualsOffset(piece, name_);
     if (eq != kNoItem && piece.substr(eq).find(filter_) != std::string_view::npos) {
@@ -78,8 +102,25 @@ bool DeleteItemsEdit::Piece(std::string_view piece, TextWriter& out) {
     return true;
 }
 
+bool SubstituteEdit::Begin(FileEncoding encoding) {
+    const std::optional<std::string>& search = searches_.In(encoding);
+    if (!search) {
+        refusal_ = EditRefusal::NothingToChange;
+        return false;
+    }
+    search_ = *search;
+    replacement_ = &replacements_.In(encoding);
+    refusal_ = fileio::CannotHold(encoding);
+    return true;
+}
+
 bool SubstituteEdit::Piece(std::string_view piece, TextWriter& out) {
-    out.Write(ReplaceAll(piece, search_, replacement_));
+    if (search_.empty() || piece.find(search_) == std::string_view::npos) {
+        out.Write(piece);
+        return true;
+    }
+    if (!*replacement_) return false;
+    out.Write(ReplaceAll(piece, search_, **replacement_));
     return true;
 }
 

@@ -1,3 +1,4 @@
+#include "fileio/filetext.h"
 #include "fileio/textfile.h"
 #include "frame/diagnostics.h"
 #include "itemfile/itemfile.h"
@@ -22,22 +23,39 @@ bool ReadWhole(const TextPieceReader& pieces, const FilePath& path) {
 
 }  // namespace
 
+// A name or filter that the file cannot hold is in none of its lines.
 int FindItem(const FilePath& path, std::string_view name, std::string_view filter) {
+    const FileText names = fileio::ForFiles(name), filters = fileio::ForFiles(filter);
     fileio::WholeFileSource source;
     if (!OpenItemFile(path, source)) return 0;
     TextPieceReader pieces(source, kLineBufferSize - 1);
-    if (FindItemIn(pieces, name, filter)) return 1;
+    const FileEncoding encoding = fileio::TakeEncoding(pieces);
+    const std::optional<std::string>& fileName = names.In(encoding);
+    const std::optional<std::string>& fileFilter = filters.In(encoding);
+    if (!fileName || !fileFilter) return 0;
+    if (FindItemIn(pieces, *fileName, *fileFilter)) return 1;
     ReadWhole(pieces, path);
     return 0;
 }
 
-std::optional<std::string> GetItem(const FilePath& path, std::string_view name) {
+std::optional<std::string> GetStoredItem(const FilePath& path, std::string_view name, FileEncoding& encoding) {
+    const FileText names = fileio::ForFiles(name);
     fileio::WholeFileSource source;
     if (!OpenItemFile(path, source)) return std::nullopt;
     TextPieceReader pieces(source, kLineBufferSize - 1);
-    std::optional<std::string> value = ItemValueIn(pieces, name);
+    encoding = fileio::TakeEncoding(pieces);
+    const std::optional<std::string>& fileName = names.In(encoding);
+    if (!fileName) return std::nullopt;
+    std::optional<std::string> value = ItemValueIn(pieces, *fileName);
     if (!value) ReadWhole(pieces, path);
     return value;
+}
+
+std::optional<std::string> GetItem(const FilePath& path, std::string_view name) {
+    FileEncoding encoding = FileEncoding::Ansi;
+    std::optional<std::string> value = GetStoredItem(path, name, encoding);
+    if (!value) return value;
+    return fileio::FromFile(*value, encoding);
 }
 
 std::optional<ItemNames> GetAllNames(const FilePath& path) {
@@ -47,8 +65,10 @@ std::optional<ItemNames> GetAllNames(const FilePath& path) {
         return std::nullopt;
     }
     TextPieceReader pieces(source, kLineBufferSize - 1);
+    const FileEncoding encoding = fileio::TakeEncoding(pieces);
     ItemNames names = AllNamesIn(pieces);
     if (!ReadWhole(pieces, path)) return std::nullopt;
+    names.joined = fileio::FromFile(names.joined, encoding);
     return names;
 }
 
@@ -59,10 +79,11 @@ std::optional<std::string> ReadUserName(const FilePath& passwdPath) {
         return std::nullopt;
     }
     TextPieceReader pieces(source, kPasswdLineSize - 1);
+    const FileEncoding encoding = fileio::TakeEncoding(pieces);
     std::string_view firstLine;
     const bool read = pieces.Next(firstLine);
     if (!ReadWhole(pieces, passwdPath)) return std::nullopt;
-    return std::string(read ? UserNameOf(firstLine) : std::string_view{});
+    return fileio::FromFile(read ? UserNameOf(firstLine) : std::string_view{}, encoding);
 }
 
 }  // namespace wex::itemfile

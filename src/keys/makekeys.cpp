@@ -4,6 +4,7 @@
 #include <string>
 
 #include "frame/diagnostics.h"
+#include "frame/encoding.h"
 #include "frame/unique.h"
 #include "keys/keys.h"
 #include "keys/seedfile.h"
@@ -13,7 +14,7 @@ namespace wex::keys {
 namespace {
 
 // The generator's command line and working directory are built within 400 and
-// 200 bytes; longer ones are refused.
+// 200 characters (CallLength); longer ones are refused.
 constexpr std::size_t kCommandLineSize = 400;
 constexpr std::size_t kWorkingDirectorySize = 200;
 
@@ -42,7 +43,7 @@ int MakeKeys(const char* installRoot, const char* merchant, const char* seedText
     std::string commandLine;
     auto fits = [&](const std::string& seedName) {
         commandLine = GeneratorCommandLine(root, merchant, seedName);
-        return commandLine.size() < kCommandLineSize && workingDirectory.size() < kWorkingDirectorySize;
+        return CallLength(commandLine) < kCommandLineSize && CallLength(workingDirectory) < kWorkingDirectorySize;
     };
     SeedFile seed;
     switch (CreateSeedFile(installRoot, fits, seed)) {
@@ -59,7 +60,7 @@ int MakeKeys(const char* installRoot, const char* merchant, const char* seedText
     // half-written one too, once its handle is closed (it shares with nobody).
     ScopeExit removeSeed([&] {
         seed.file.Reset();
-        DeleteFileA(seed.name.c_str());
+        DeleteFileW(Widen(seed.name).c_str());
     });
     if (!WriteSeedText(seed, seedText)) {
         ErrorLine("Could not open temp file.\n");

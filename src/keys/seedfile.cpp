@@ -5,6 +5,7 @@
 
 #include "fileio/textfile.h"
 #include "fileio/textstream.h"
+#include "frame/encoding.h"
 
 namespace wex::keys {
 namespace {
@@ -21,14 +22,15 @@ unsigned g_seedCounter = 0;
 // What the creator may do with the seed file; it is never run.
 constexpr DWORD kCreatorAccess = FILE_GENERIC_READ | FILE_GENERIC_WRITE | DELETE;
 
+// Names are texts in the call's encoding (frame/encoding.h).
 bool IsDirectory(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(Widen(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::string SeedDirectory(const char* preferredDir) {
-    if (const char* tmp = std::getenv("TMP")) {
-        std::string dir = tmp;
+    if (const wchar_t* tmp = _wgetenv(L"TMP")) {
+        std::string dir = Narrow(tmp);
         if (IsDirectory(dir)) return dir;
         if (dir.find('"') != std::string::npos) {
             std::string unquoted;
@@ -40,9 +42,9 @@ std::string SeedDirectory(const char* preferredDir) {
     }
     if (preferredDir && IsDirectory(preferredDir)) return preferredDir;
     if (IsDirectory("\\")) return "\\";
-    char current[MAX_PATH];
-    DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
-    return length > 0 && length < MAX_PATH ? std::string(current, length) : std::string(".");
+    wchar_t current[MAX_PATH];
+    DWORD length = GetCurrentDirectoryW(MAX_PATH, current);
+    return length > 0 && length < MAX_PATH ? Narrow(std::wstring_view(current, length)) : std::string(".");
 }
 
 // A security descriptor whose DACL grants the user of the calling thread's
@@ -95,7 +97,7 @@ private:
 // than a name collision: a file being deleted, or one this user may not see,
 // is still there; a folder that refuses new files has nothing at the name.
 bool NameTaken(const std::string& name) {
-    if (GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    if (GetFileAttributesW(Widen(name).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
     const DWORD error = GetLastError();
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
@@ -105,7 +107,7 @@ bool NameTaken(const std::string& name) {
 SeedOutcome CreateSeedFile(const char* preferredDir, const std::function<bool(const std::string& name)>& fits,
                            SeedFile& seed) {
     std::string dir = SeedDirectory(preferredDir);
-    if (dir.size() + (sizeof kSeedPrefix - 1) + kSeedNameReserve > kMaxPath) return SeedOutcome::Failed;
+    if (CallLength(dir) + (sizeof kSeedPrefix - 1) + kSeedNameReserve > kMaxPath) return SeedOutcome::Failed;
     if (dir.empty() || (dir.back() != '\\' && dir.back() != '/')) dir += '\\';
     dir += kSeedPrefix;
     CreatorOnly security;
@@ -113,8 +115,8 @@ SeedOutcome CreateSeedFile(const char* preferredDir, const std::function<bool(co
     for (unsigned tries = 0; tries < kMaxNameTries; ++tries) {
         std::string candidate = dir + std::to_string(++g_seedCounter);
         if (!fits(candidate)) return SeedOutcome::DoesNotFit;
-        UniqueFileHandle file(CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, security.Attributes(), CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueFileHandle file(CreateFileW(Widen(candidate).c_str(), GENERIC_WRITE, 0, security.Attributes(),
+                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file) {
             seed.file = std::move(file);
             seed.name = std::move(candidate);

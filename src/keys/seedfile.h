@@ -15,7 +15,7 @@ namespace wex::keys {
 
 struct SeedFile {
     UniqueFileHandle file;  // open for writing, shared with nobody
-    std::string name;
+    std::string name;       // in the call's encoding (frame/encoding.h)
 };
 
 enum class SeedOutcome {
@@ -37,7 +37,8 @@ SeedOutcome CreateSeedFile(const char* preferredDir, const std::function<bool(co
                            SeedFile& seed);
 
 // Writes the seed text in text mode (every newline as CR LF) and closes the
-// file. False when a write failed.
+// file: an A export's bytes, a W export's text as UTF-8. False when a write
+// failed.
 bool WriteSeedText(SeedFile& seed, const char* seedText);
 
 }  // namespace wex::keys

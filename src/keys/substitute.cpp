@@ -3,9 +3,11 @@
 #include <cstring>
 #include <string>
 
+#include "fileio/filetext.h"
 #include "fileio/rewrite.h"
 #include "fileio/textfile.h"
 #include "frame/diagnostics.h"
+#include "frame/encoding.h"
 #include "frame/logsecrets.h"
 #include "itemfile/itemfile.h"
 #include "itemfile/itemline.h"
@@ -55,19 +57,22 @@ int WriteRegInfo(std::string_view blockText, const fileio::FilePath& itemFile) {
     if (slash == std::string::npos) return 0;
     std::string path = itemPath.substr(0, slash);
     path += "\\reginfo.txt";
-    if (path.size() >= kRegInfoPathSize) return 0;  // refused: the name does not fit
+    if (CallLength(path) >= kRegInfoPathSize) return 0;  // refused: the name does not fit
 
     UniqueFileHandle file(CreateFileW(fileio::FromCaller(path.c_str()).full.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                       nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return 0;
 
     // The item file now already holds the new public key. An identifier is
-    // at most 79 characters here: a longer value is cut there.
-    std::string id = itemfile::GetItem(itemFile, "MERCHANT_ID").value_or(std::string());
+    // at most 79 bytes here: a longer value is cut there. The file takes the
+    // item file's encoding, and the identifier as that file holds it.
+    fileio::FileEncoding encoding = fileio::FileEncoding::Ansi;
+    std::string id = itemfile::GetStoredItem(itemFile, "MERCHANT_ID", encoding).value_or(std::string());
     if (id.size() > kMerchantIdSize - 1) id.resize(kMerchantIdSize - 1);
 
     fileio::FileSink sink(file.Get());
     fileio::TextWriter out(sink);
+    if (encoding == fileio::FileEncoding::Utf8) out.WriteRaw(fileio::kUtf8Mark);
     out.Write("MERHANT_ID = ");
     out.Write(id);
     out.Write("\nPublic Key =");
@@ -93,6 +98,7 @@ Substitution SubstituteKeys(const char* keyFile, const char* itemFilePath) {
     bool reportedOverlong = false;
 
     fileio::TextPieceReader pieces(source, kKeyLineSize - 1);
+    const fileio::FileEncoding keyEncoding = fileio::TakeEncoding(pieces);
     for (std::string_view piece; pieces.Next(piece);) {
         switch (blocks.Feed(piece)) {
         case KeyBlockReader::Step::PublicLine:
@@ -125,6 +131,7 @@ Substitution SubstituteKeys(const char* keyFile, const char* itemFilePath) {
             break;
         }
     }
+    done.publicKey = fileio::FromFile(done.publicKey, keyEncoding);
     // A key file that could not be read to its end may have lost a block.
     if (pieces.Failed()) {
         ErrorLine("Could not read file %s to its end.\n", keyFile);

@@ -81,8 +81,11 @@ const std::map<std::string, int> kExportTable = {
     // The wide twins, at their exports' ordinals plus 100.
     {"RunCommandW", 101},   {"ServiceExistsW", 102}, {"ServiceRunningW", 103},     {"StopServiceW", 104},
     {"RemoveServiceW", 105}, {"InstallServiceW", 106}, {"BeginServiceW", 107},     {"UnInstallServiceW", 108},
-    {"SetRegMultiSzW", 109}, {"EnumKeysW", 118},     {"KillProcessW", 119},        {"GetPIDW", 120},
-    {"StopServerW", 121},   {"RegRemoveValueW", 124}, {"RegRemovePayComponentW", 125}, {"SendMsgW", 128},
+    {"SetRegMultiSzW", 109}, {"SubstituteW", 110},   {"SetFileItemW", 111},        {"AddFileItemW", 112},
+    {"DeleteFileItemW", 113}, {"FindFileItemW", 114}, {"GetAllItemNamesW", 115},   {"SubstituteKeysW", 116},
+    {"MakeKeysW", 117},     {"EnumKeysW", 118},     {"KillProcessW", 119},        {"GetPIDW", 120},
+    {"StopServerW", 121},   {"_GetUserNameW", 122}, {"GetFileItemW", 123},        {"RegRemoveValueW", 124},
+    {"RegRemovePayComponentW", 125}, {"ComputeMerchIDW", 126}, {"AppendFileW", 127}, {"SendMsgW", 128},
     {"URLEncodeW", 134},    {"SetLogFileW", 136},   {"SendMsgSecureW", 138},      {"HideInLogW", 139},
 };
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frame/copyout.h"
+#include "itemfile/itemline.h"
 #include "itemfile/itemtext.h"
 #include "fileio/textstream.h"
 
@@ -280,13 +281,116 @@ TEST(PieceEdits, EveryByteTheEditDoesNotChangeIsKept) {
         TextPieceReader pieces(source, 399);
         StringSink sink;
         TextWriter out(sink);
-        bool accepted = true;
-        for (std::string_view piece; accepted && pieces.Next(piece);) accepted = edit.Piece(piece, out);
-        if (accepted) edit.End(out);
+        const bool accepted = ApplyEdit(pieces, edit, out);
         EXPECT_EQ(accepted, row.accepted);
         if (accepted) {
             out.Flush();
             EXPECT_EQ(sink.text, row.after);
+        }
+    }
+}
+
+// Each row: a file's raw bytes, one edit whose texts the file's encoding may
+// not hold (nothing in that encoding), and what the edit writes, or why it
+// refuses (then nothing may be written back).
+struct EncodedEditRow {
+    const char* label;
+    std::string before;
+    char edit;  // 'S' set, 'D' delete, 'R' replace
+    FileText name, argument;
+    bool accepted;
+    std::string after;
+    EditRefusal refusal = EditRefusal::LoneCr;
+};
+
+TEST(PieceEdits, TheMarkStaysFirstAndEachFileGetsItsOwnEncoding) {
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string marked = mark + "PORT = 80\r\nNAME = x\r\n";
+    const std::string plain = "PORT = 80\r\nNAME = x\r\n";
+    // "é" as each kind of file holds it; none means the encoding cannot.
+    const FileText eAcute("\xE9", "\xC3\xA9");
+    const FileText onlyUtf8(std::nullopt, "\xD0\x9C");
+    const FileText onlyAnsi("\x80", std::nullopt);
+    const EncodedEditRow rows[] = {
+        {"set the first line of a marked file", marked, 'S', "PORT", "81", true, mark + "PORT =81\r\nNAME = x\r\n"},
+        {"the mark is no part of the first name", marked, 'D', "PORT", "", true, mark + "NAME = x\r\n"},
+        {"a new item in a marked file", mark, 'S', "A", "1", true, mark + "\r\nA=1\r\n"},
+        {"UTF-8 text into a marked file", marked, 'S', "NAME", eAcute, true, mark + "PORT = 80\r\nNAME =\xC3\xA9\r\n"},
+        {"the code page's text into a plain file", plain, 'S', "NAME", eAcute, true, "PORT = 80\r\nNAME =\xE9\r\n"},
+        {"a value the code page lacks", plain, 'S', "NAME", onlyUtf8, false, "",
+         EditRefusal::NotInAnsiCodePage},
+        {"a name the code page lacks", plain, 'S', onlyUtf8, "1", false, "", EditRefusal::NotInAnsiCodePage},
+        {"a value UTF-8 cannot hold", marked, 'S', "NAME", onlyAnsi, false, "", EditRefusal::NotInUtf8},
+        {"deleting a name the file cannot hold", plain, 'D', onlyUtf8, "", false, "",
+         EditRefusal::NothingToChange},
+        {"deleting with a filter the file cannot hold", marked, 'D', "NAME", onlyAnsi, false, "",
+         EditRefusal::NothingToChange},
+        {"replacing a text the file cannot hold", plain, 'R', onlyUtf8, "y", false, "",
+         EditRefusal::NothingToChange},
+        {"a replacement the file cannot hold, where the text occurs", plain, 'R', "x", onlyUtf8, false, "",
+         EditRefusal::NotInAnsiCodePage},
+        {"a replacement the file cannot hold, where it does not", plain, 'R', "zz", onlyUtf8, true, plain},
+        {"a mark later in the file is text", "A = 1\r\n" + mark + "B = 2\r\n", 'S', "B", "3", true,
+         "A = 1\r\n" + mark + "B =3\r\n"},
+    };
+    for (const EncodedEditRow& row : rows) {
+        SCOPED_TRACE(row.label);
+        SetItemEdit set(row.name, row.argument);
+        DeleteItemsEdit drop(row.name, row.argument);
+        SubstituteEdit replace(row.name, row.argument);
+        PieceEdit& edit = row.edit == 'S' ? static_cast<PieceEdit&>(set)
+                          : row.edit == 'D' ? static_cast<PieceEdit&>(drop)
+                                            : static_cast<PieceEdit&>(replace);
+        // A source that hands out its first bytes one at a time must give
+        // the mark whole too.
+        TrickleSource source(row.before, 1);
+        TextPieceReader pieces(source, 399);
+        StringSink sink;
+        TextWriter out(sink);
+        const bool accepted = ApplyEdit(pieces, edit, out);
+        ASSERT_EQ(accepted, row.accepted);
+        if (accepted) {
+            out.Flush();
+            EXPECT_EQ(sink.text, row.after);
+        } else {
+            EXPECT_EQ(edit.Refusal(), row.refusal);
+        }
+    }
+}
+
+TEST(PieceQueries, TheMarkIsPassedOverWhereverTheBytesComeFrom) {
+    const std::string marked = "\xEF\xBB\xBFNAME = v\r\n";
+    struct Row {
+        const char* label;
+        std::string bytes;
+        FileEncoding encoding;
+        std::string names;
+    };
+    const Row rows[] = {
+        {"marked", marked, FileEncoding::Utf8, "NAME&"},
+        {"only the mark", "\xEF\xBB\xBF", FileEncoding::Utf8, ""},
+        {"two bytes of it", "\xEF\xBB", FileEncoding::Ansi, "\xEF\xBB"},
+        {"plain", "NAME = v\r\n", FileEncoding::Ansi, "NAME&"},
+        {"empty", "", FileEncoding::Ansi, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        for (int kind = 0; kind < 3; ++kind) {
+            SCOPED_TRACE(kind);
+            MemorySource whole(row.bytes);
+            TrickleSource trickle(row.bytes, 1);
+            LendingSource lending(row.bytes);
+            ByteSource& source = kind == 0 ? static_cast<ByteSource&>(whole)
+                                 : kind == 1 ? static_cast<ByteSource&>(trickle)
+                                             : static_cast<ByteSource&>(lending);
+            TextPieceReader pieces(source, 399);
+            EXPECT_EQ(TakeEncoding(pieces), row.encoding);
+            std::string names;
+            for (std::string_view piece; pieces.Next(piece);) {
+                std::string_view name;
+                names += NameBeforeEquals(piece, name) ? std::string(name) + "&" : std::string(piece);
+            }
+            EXPECT_EQ(names, row.names);
         }
     }
 }
