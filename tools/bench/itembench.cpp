@@ -2,9 +2,11 @@
 // to what the same work costs through the C runtime, through the profile API
 // and through the bare system calls (the raw floors), then GetFileItem and
 // SetFileItem on a small item file next to its raw floors, and prints the
-// tables. A benchmark, not a test: the targets it prints
-// are figures for reading, and it ends with 0 whether they hold or not (1 only
-// when a measurement could not be made or gave a wrong answer).
+// tables. GetFileItemW and SetFileItemW do the same work on the same files
+// beside their A exports and are measured against them. A benchmark, not a
+// test: the targets it prints are figures for reading, and it ends with 0
+// whether they hold or not (1 only when a measurement could not be made or
+// gave a wrong answer).
 //
 //   itembench [--rounds N]
 //
@@ -59,6 +61,8 @@ struct Targets {
     double getOverRawRead = 1.5;
     double setOverRawRewrite = 1.5;
     double smallSetOverRawRewrite = 2.0;
+    // The wide twins against their A exports, on the large and the small file.
+    double twinOverAExport = 1.1;
 };
 
 // The floors' rows, which the ratios refer to.
@@ -109,6 +113,9 @@ std::string DiskBytes(const std::vector<std::string>& lines) {
     }
     return bytes;
 }
+
+// The benchmark's paths, names and values are ASCII.
+std::wstring WideOf(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -324,7 +331,8 @@ void PrintTable(const std::vector<Measurement>& measurements,
                               r.second == kQueryFloor     ? "query floor"
                               : r.second == kRewriteFloor ? "rewrite floor"
                               : r.second == kRawRead      ? "raw read"
-                                                          : "raw rewrite");
+                              : r.second == kRawRewrite   ? "raw rewrite"
+                                                          : r.second);
             }
         }
         std::printf("%-40s %10.3f %10.3f  %s\n", m.name.c_str(), med, Min(m.samples), ratio);
@@ -360,6 +368,7 @@ int main(int argc, char** argv) {
 
     const std::string itemPath = Here("item.txt");                   // read only
     const std::string setPath = Here("set.txt");                     // SetFileItem's target
+    const std::string setWPath = Here("set-w.txt");                  // SetFileItemW's target
     const std::string deletePath = Here("delete.txt");               // restored before each DeleteFileItem
     const std::string floorPath = Here("floor.txt");                 // the rewrite floor's target
     const std::string rawPath = Here("raw.txt");                     // the raw rewrite floor's target
@@ -367,6 +376,7 @@ int main(int argc, char** argv) {
     const std::string profileWritePath = Here("profile-write.ini");  // restored before each write
     const std::string smallPath = Here("small.txt");                 // the small file: read only
     const std::string smallSetPath = Here("small-set.txt");          // its SetFileItem target
+    const std::string smallSetWPath = Here("small-set-w.txt");       // its SetFileItemW target
     const std::string smallRawPath = Here("small-raw.txt");          // its raw rewrite floor's target
 
     const std::vector<std::string> lines = ItemLines(kLarge, 'x');
@@ -376,6 +386,7 @@ int main(int argc, char** argv) {
     const std::string profileBytes = "[s]\r\n" + itemBytes;
     const std::string smallBytes = DiskBytes(ItemLines(kSmall, 'x'));
     if (!WriteFileBytes(itemPath, itemBytes) || !WriteFileBytes(setPath, itemBytes) ||
+        !WriteFileBytes(setWPath, itemBytes) || !WriteFileBytes(smallSetWPath, smallBytes) ||
         !WriteFileBytes(deletePath, itemBytes) || !WriteFileBytes(floorPath, itemBytes) ||
         !WriteFileBytes(rawPath, itemBytes) || !WriteFileBytes(profilePath, profileBytes) ||
         !WriteFileBytes(profileWritePath, profileBytes) || !WriteFileBytes(smallPath, smallBytes) ||
@@ -394,14 +405,18 @@ int main(int argc, char** argv) {
     // file and its size stays the same.
     struct Wanted {
         std::string name, expected, values[2], diskLines[3];  // diskLines: as on disk, old value last
+        std::wstring wideName, wideValueParts[2];             // for the twins
         explicit Wanted(const Shape& shape)
             : name(LineName(shape.lines - 1)), expected(LineValue(shape, shape.lines - 1, 'x')) {
             values[0] = LineValue(shape, shape.lines - 1, 'a');
             values[1] = LineValue(shape, shape.lines - 1, 'b');
             for (int i = 0; i < 2; ++i) diskLines[i] = name + " =" + " " + values[i] + "\r\n";
             diskLines[2] = name + " = " + expected + "\r\n";
+            wideName = WideOf(name);
+            for (int i = 0; i < 2; ++i) wideValueParts[i] = WideOf(" " + values[i]);
         }
         const std::string& Value(int round) const { return values[round % 2]; }
+        const std::wstring& WideValuePart(int round) const { return wideValueParts[round % 2]; }
         // SetFileItem keeps the line up to its "=": " = " stays.
         std::string ValuePart(int round) const { return " " + Value(round); }
         // The raw rewrite's change: round 0 from the original line.
@@ -429,17 +444,30 @@ int main(int argc, char** argv) {
         if (!RawRead(smallPath.c_str(), small.name, rawValue) || rawValue != small.expected ||
             GetFileItem(smallPath.c_str(), small.name.c_str(), value) != 1 || small.expected != value)
             return Fail("a query of the small file read a wrong value", value);
+        wchar_t wideValue[kLineBuffer] = L"";
+        if (GetFileItemW(WideOf(itemPath).c_str(), large.wideName.c_str(), wideValue) != 1 ||
+            WideOf(large.expected) != wideValue)
+            return Fail("GetFileItemW read a wrong value", large.name);
+        if (GetFileItemW(WideOf(smallPath).c_str(), small.wideName.c_str(), wideValue) != 1 ||
+            WideOf(small.expected) != wideValue)
+            return Fail("GetFileItemW read a wrong value in the small file", small.name);
     }
 
     std::string floorValue, rawValue;
     char value[kLineBuffer];
+    wchar_t wideValue[kLineBuffer];
     char profileValue[kLineBuffer];
+    const std::wstring wideItemPath = WideOf(itemPath), wideSetPath = WideOf(setWPath);
+    const std::wstring wideSmallPath = WideOf(smallPath), wideSmallSetPath = WideOf(smallSetWPath);
     std::vector<Measurement> measurements;
     measurements.emplace_back(kQueryFloor, nullptr,
                               [&](int) { return QueryFloor(itemPath.c_str(), name, floorValue); });
     measurements.emplace_back(kRawRead, nullptr, [&](int) { return RawRead(itemPath.c_str(), name, rawValue); });
     measurements.emplace_back("GetFileItem", nullptr,
                               [&](int) { return GetFileItem(itemPath.c_str(), name.c_str(), value) == 1; });
+    measurements.emplace_back("GetFileItemW", nullptr, [&](int) {
+        return GetFileItemW(wideItemPath.c_str(), large.wideName.c_str(), wideValue) == 1;
+    });
     measurements.emplace_back(
         "GetPrivateProfileStringA",
         [&](int) {
@@ -464,6 +492,9 @@ int main(int argc, char** argv) {
     measurements.emplace_back("SetFileItem", nullptr, [&](int round) {
         return SetFileItem(setPath.c_str(), name.c_str(), large.ValuePart(round).c_str()) == 1;
     });
+    measurements.emplace_back("SetFileItemW", nullptr, [&](int round) {
+        return SetFileItemW(wideSetPath.c_str(), large.wideName.c_str(), large.WideValuePart(round).c_str()) == 1;
+    });
     measurements.emplace_back(
         "DeleteFileItem", [&](int) { return CopyFileA(itemPath.c_str(), deletePath.c_str(), FALSE) != 0; },
         [&](int) { return DeleteFileItem(deletePath.c_str(), name.c_str(), nullptr) == 1; });
@@ -486,11 +517,18 @@ int main(int argc, char** argv) {
     smallMeasurements.emplace_back("GetFileItem", nullptr, [&](int) {
         return GetFileItem(smallPath.c_str(), small.name.c_str(), value) == 1;
     });
+    smallMeasurements.emplace_back("GetFileItemW", nullptr, [&](int) {
+        return GetFileItemW(wideSmallPath.c_str(), small.wideName.c_str(), wideValue) == 1;
+    });
     smallMeasurements.emplace_back(kRawRewrite, nullptr, [&](int round) {
         return RawRewrite(smallRawPath.c_str(), small.OldLine(round), small.NewLine(round));
     });
     smallMeasurements.emplace_back("SetFileItem", nullptr, [&](int round) {
         return SetFileItem(smallSetPath.c_str(), small.name.c_str(), small.ValuePart(round).c_str()) == 1;
+    });
+    smallMeasurements.emplace_back("SetFileItemW", nullptr, [&](int round) {
+        return SetFileItemW(wideSmallSetPath.c_str(), small.wideName.c_str(), small.WideValuePart(round).c_str()) ==
+               1;
     });
 
     if (!TimeRounds(measurements, rounds) || !TimeRounds(smallMeasurements, rounds)) return 1;
@@ -509,6 +547,11 @@ int main(int argc, char** argv) {
         if (!ReadFileBytes(smallSetPath, setBytes) || !ReadFileBytes(smallRawPath, rawBytes) || setBytes != rawBytes ||
             setBytes.size() != smallBytes.size())
             return Fail("SetFileItem and the raw rewrite floor wrote different small files", smallSetPath);
+        std::string twinBytes;
+        if (!ReadFileBytes(setPath, setBytes) || !ReadFileBytes(setWPath, twinBytes) || twinBytes != setBytes)
+            return Fail("SetFileItemW and SetFileItem wrote different files", setWPath);
+        if (!ReadFileBytes(smallSetPath, setBytes) || !ReadFileBytes(smallSetWPath, twinBytes) || twinBytes != setBytes)
+            return Fail("SetFileItemW and SetFileItem wrote different small files", smallSetWPath);
     }
 
     const double queryFloor = MedianOf(measurements, kQueryFloor);
@@ -521,6 +564,11 @@ int main(int argc, char** argv) {
     const double profileWrite = MedianOf(measurements, "WritePrivateProfileStringA");
     const double smallRawRewrite = MedianOf(smallMeasurements, kRawRewrite);
     const double smallSetFileItem = MedianOf(smallMeasurements, "SetFileItem");
+    const double getTwin = MedianOf(measurements, "GetFileItemW");
+    const double setTwin = MedianOf(measurements, "SetFileItemW");
+    const double smallGetFileItem = MedianOf(smallMeasurements, "GetFileItem");
+    const double smallGetTwin = MedianOf(smallMeasurements, "GetFileItemW");
+    const double smallSetTwin = MedianOf(smallMeasurements, "SetFileItemW");
 
     const std::string wine = WineBuild();
 #ifdef _WIN64
@@ -535,8 +583,10 @@ int main(int argc, char** argv) {
     std::printf("median and min of %d rounds after %d warm-up rounds, every measurement once a round\n\n", rounds,
                 kWarmupRounds);
     PrintTable(measurements, {{"GetFileItem", kQueryFloor},
+                              {"GetFileItemW", "GetFileItem"},
                               {kRawRead, kQueryFloor},
                               {"SetFileItem", kRewriteFloor},
+                              {"SetFileItemW", "SetFileItem"},
                               {kRawRewrite, kRewriteFloor},
                               {"DeleteFileItem", kRewriteFloor}});
     std::printf(
@@ -546,7 +596,10 @@ int main(int argc, char** argv) {
         "new content in one WriteFile to a sibling, FlushFileBuffers, MoveFileExA over the file.\n\n");
     std::printf("small item file %s: %zu bytes, %d lines, wanted item %s on the last line\n", smallPath.c_str(),
                 smallBytes.size(), kSmall.lines, small.name.c_str());
-    PrintTable(smallMeasurements, {{"GetFileItem", kRawRead}, {"SetFileItem", kRawRewrite}});
+    PrintTable(smallMeasurements, {{"GetFileItem", kRawRead},
+                                   {"GetFileItemW", "GetFileItem"},
+                                   {"SetFileItem", kRawRewrite},
+                                   {"SetFileItemW", "SetFileItem"}});
 
     std::printf("\ntargets\n");
     PrintTarget("GetFileItem <= %.1fx query floor", targets.getOverQueryFloor, getFileItem, queryFloor);
@@ -555,13 +608,17 @@ int main(int argc, char** argv) {
     PrintTarget("SetFileItem <= %.1fx raw rewrite", targets.setOverRawRewrite, setFileItem, rawRewrite);
     PrintTarget("small: SetFileItem <= %.1fx raw rewrite", targets.smallSetOverRawRewrite, smallSetFileItem,
                 smallRawRewrite);
+    PrintTarget("GetFileItemW <= %.1fx GetFileItem", targets.twinOverAExport, getTwin, getFileItem);
+    PrintTarget("SetFileItemW <= %.1fx SetFileItem", targets.twinOverAExport, setTwin, setFileItem);
+    PrintTarget("small: GetFileItemW <= %.1fx GetFileItem", targets.twinOverAExport, smallGetTwin, smallGetFileItem);
+    PrintTarget("small: SetFileItemW <= %.1fx SetFileItem", targets.twinOverAExport, smallSetTwin, smallSetFileItem);
     const auto verdict = [](bool holds) { return holds ? "holds" : "misses"; };
     std::printf("  %-48s %-7s (%.3f ms vs %.3f ms)\n", "GetFileItem below GetPrivateProfileStringA",
                 verdict(getFileItem < profileGet), getFileItem, profileGet);
     std::printf("  %-48s %-7s (%.3f ms vs %.3f ms)\n", "SetFileItem below WritePrivateProfileStringA",
                 verdict(setFileItem < profileWrite), setFileItem, profileWrite);
 
-    for (const std::string& path : {itemPath, setPath, deletePath, floorPath, rawPath, profilePath, profileWritePath,
+    for (const std::string& path : {itemPath, setPath, setWPath, smallSetWPath, deletePath, floorPath, rawPath, profilePath, profileWritePath,
                                     smallPath, smallSetPath, smallRawPath})
         DeleteFileA(path.c_str());
     return 0;
