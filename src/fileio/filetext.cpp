@@ -31,7 +31,7 @@ FileEncoding EncodingOfOpen(HANDLE file) {
     return marked ? FileEncoding::Utf8 : FileEncoding::Ansi;
 }
 
-void ReportCannotHold(EditRefusal refusal, const char* shownPath) {
+void ReportRefusal(EditRefusal refusal, const char* shownPath) {
     switch (refusal) {
     case EditRefusal::NotInAnsiCodePage:
         ErrorLine("File %s left unchanged: the ANSI code page cannot hold the text given exactly.\n", shownPath);

@@ -23,7 +23,8 @@ std::string FromFile(std::string_view fileText, FileEncoding encoding);
 // (a handle with read access); the file pointer is left at the start.
 FileEncoding EncodingOfOpen(HANDLE file);
 
-// The standard error line of an edit that its file's encoding refused.
-void ReportCannotHold(EditRefusal refusal, const char* shownPath);
+// The standard error line of an edit that refused (none when it had
+// nothing to change).
+void ReportRefusal(EditRefusal refusal, const char* shownPath);
 
 }  // namespace wex::fileio

@@ -290,13 +290,13 @@ int RewriteResult(RewriteOutcome outcome, const char* shownPath, int success) {
         ErrorLine("Could not open file %s for reading.\n", shownPath);
         break;
     case RewriteOutcome::Refused:
-        ReportCannotHold(EditRefusal::LoneCr, shownPath);
+        ReportRefusal(EditRefusal::LoneCr, shownPath);
         break;
     case RewriteOutcome::NotInAnsiCodePage:
-        ReportCannotHold(EditRefusal::NotInAnsiCodePage, shownPath);
+        ReportRefusal(EditRefusal::NotInAnsiCodePage, shownPath);
         break;
     case RewriteOutcome::NotInUtf8:
-        ReportCannotHold(EditRefusal::NotInUtf8, shownPath);
+        ReportRefusal(EditRefusal::NotInUtf8, shownPath);
         break;
     case RewriteOutcome::ReadOnly:
         ErrorLine("File %s left unchanged: it is read-only.\n", shownPath);

@@ -52,7 +52,7 @@ public:
         const std::optional<std::string>& name = names_.In(encoding);
         const std::optional<std::string>& value = values_.In(encoding);
         if (!name || !value) {
-            fileio::ReportCannotHold(fileio::CannotHold(encoding), path_.shown.c_str());
+            fileio::ReportRefusal(fileio::CannotHold(encoding), path_.shown.c_str());
             return false;
         }
         name_ = *name;
