@@ -24,6 +24,7 @@ namespace {
 
 using namespace std::string_literals;
 using wextest::Box;
+using wextest::ErrCapture;
 using wextest::ReadBytes;
 using wextest::Utf8;
 using wextest::Wide;
@@ -31,28 +32,6 @@ using wextest::WriteBytes;
 
 const std::string kMark = "\xEF\xBB\xBF";
 
-// Standard error while it lives. What the test reports on standard output
-// meanwhile (a failed expectation) is passed on once the capture ends.
-class ErrCapture {
-public:
-    ErrCapture() = default;
-    ErrCapture(const ErrCapture&) = delete;
-    ErrCapture& operator=(const ErrCapture&) = delete;
-    ~ErrCapture() { Err(); }
-    std::string Err() {
-        if (!ended_) {
-            err_ = capture_.Err();
-            std::fputs(capture_.Out().c_str(), stdout);
-            ended_ = true;
-        }
-        return err_;
-    }
-
-private:
-    wextest::StdCapture capture_;
-    std::string err_;
-    bool ended_ = false;
-};
 // What ReadBytes gives for a file that is not there; as a row's "before" it
 // means that the row starts without the file.
 const std::string kNoFile = "<missing>";

@@ -23,6 +23,7 @@
 namespace {
 
 using wextest::Box;
+using wextest::ErrCapture;
 using wextest::ReadBytes;
 using wextest::Utf8;
 using wextest::Wide;
@@ -30,28 +31,6 @@ using wextest::WriteBytes;
 
 const std::string kMark = "\xEF\xBB\xBF";
 
-// Standard error while it lives. What the test reports on standard output
-// meanwhile (a failed expectation) is passed on once the capture ends.
-class ErrCapture {
-public:
-    ErrCapture() = default;
-    ErrCapture(const ErrCapture&) = delete;
-    ErrCapture& operator=(const ErrCapture&) = delete;
-    ~ErrCapture() { Err(); }
-    std::string Err() {
-        if (!ended_) {
-            err_ = capture_.Err();
-            std::fputs(capture_.Out().c_str(), stdout);
-            ended_ = true;
-        }
-        return err_;
-    }
-
-private:
-    wextest::StdCapture capture_;
-    std::string err_;
-    bool ended_ = false;
-};
 const std::string kShop = "\xD0\x9C\xD0\xB0\xD0\xB3\xD0\xB0\xD0\xB7\xD0\xB8\xD0\xBD";  // Магазин
 const std::string kStore = "\xE5\xBA\x97\xE8\x88\x97";                                 // 店舗
 const std::string kCard = "\xF0\x9F\x92\xB3";                                           // 💳 (U+1F4B3)

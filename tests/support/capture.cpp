@@ -65,4 +65,13 @@ std::string StdCapture::Err() {
     return err_.text;
 }
 
+std::string ErrCapture::Err() {
+    if (!ended_) {
+        err_ = capture_.Err();
+        std::fputs(capture_.Out().c_str(), stdout);
+        ended_ = true;
+    }
+    return err_;
+}
+
 }  // namespace wextest

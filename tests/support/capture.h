@@ -32,4 +32,22 @@ private:
     bool stopped_ = false;
 };
 
+// Standard error while it lives. What the test itself writes to standard
+// output meanwhile (a failed expectation) is passed on once the capture
+// ends, so that a failure inside a capture still shows.
+class ErrCapture {
+public:
+    ErrCapture() = default;
+    ErrCapture(const ErrCapture&) = delete;
+    ErrCapture& operator=(const ErrCapture&) = delete;
+    ~ErrCapture() { Err(); }
+    // Ends the capture (once) and returns standard error's text.
+    std::string Err();
+
+private:
+    StdCapture capture_;
+    std::string err_;
+    bool ended_ = false;
+};
+
 }  // namespace wextest
