@@ -8,6 +8,9 @@
 # they hold or not. It runs the shipped x86 build where 32-bit Wine runs, else
 # the x64 build. The machine's load at the start is printed with the figures.
 source "$(dirname "$0")/common.sh"
+# The top of the tree, set by common.sh (a shellcheck run that does not
+# follow sources cannot see that).
+: "${top:?}"
 wex_setup test
 if wex_arch_runs win32; then arch=win32; else arch=win64; fi
 say "benchmark on the $arch build (win32: $(wex_arch_why_not win32))"
@@ -22,6 +25,6 @@ bench="$WINEPREFIX/drive_c/wexbench"
 mkdir -p "$bench"
 cp "$top/build/$arch/bin/itembench.exe" "$top/build/$arch/bin/Wexlib.dll" "$bench/"
 say "timing the item file exports (about a minute); load average: $(cut -d' ' -f1-3 /proc/loadavg)"
-cd "$bench"
+cd "$bench" || exit
 run_bench() { "$WEX_WINE" 'C:\wexbench\itembench.exe' "$@" </dev/null | tr -d '\r'; }
 wex_talking "the benchmark" run_bench "$@"

@@ -9,6 +9,9 @@
 # CERTS holds good.pem and server.key; FOLDER takes port.txt, requests.log,
 # server.out and server.pid.
 source "$(dirname "$0")/common.sh"
+# The top of the tree, set by common.sh (a shellcheck run that does not
+# follow sources cannot see that).
+: "${top:?}"
 case "${1:-}" in
     start)
         [ $# -eq 3 ] || { echo "usage: form-server.sh start CERTS FOLDER" >&2; exit 2; }

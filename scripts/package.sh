@@ -8,6 +8,9 @@
 # for byte the same, with its import libraries; its exports must match the
 # export table and its imports be system DLLs only.
 source "$(dirname "$0")/common.sh"
+# The top of the tree, set by common.sh (a shellcheck run that does not
+# follow sources cannot see that).
+: "${top:?}"
 wex_setup test
 
 version=$(head -n1 "$top/VERSION")

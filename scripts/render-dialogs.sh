@@ -3,6 +3,9 @@
 # platform's dialog manager under Wine, on an Xvfb screen) and keeps the
 # screenshots as docs/dialogs/NAME.png.
 source "$(dirname "$0")/common.sh"
+# The top of the tree, set by common.sh (a shellcheck run that does not
+# follow sources cannot see that).
+: "${top:?}"
 wex_setup main
 if ! command -v import >/dev/null 2>&1; then
     as_root=()

@@ -4,6 +4,9 @@
 # build runs it where 32-bit Wine runs; elsewhere the x86 build is built and
 # the x64 build runs it. Each step says how long it took.
 source "$(dirname "$0")/common.sh"
+# The top of the tree, set by common.sh (a shellcheck run that does not
+# follow sources cannot see that).
+: "${top:?}"
 say "main job: set-up first; which build runs the demo is decided once Wine is installed"
 wex_step "set-up" wex_setup main
 
@@ -53,7 +56,7 @@ demo() {
     # ends by itself (or after a minute without a client); its port comes
     # back through a file.
     wex_start_form_server 'C:\wexdemo\bin\formserver.exe' "$demo/http" 'C:\wexdemo\http' 2 60000 || return
-    export WEXDEMO_HTTP_PORT=$wex_form_server_port
+    export WEXDEMO_HTTP_PORT=${wex_form_server_port:?}
 
     # The same server over TLS, for SendMsgSecure. Wine's TLS cannot serve,
     # so this one runs on the Linux side (tools/formserver/tlsserver.py); its

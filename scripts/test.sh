@@ -14,6 +14,9 @@
 #   test.sh CTEST-ARGS...   only the Windows-side CTest runs, with these
 #                           arguments (test.sh -R itemfile, test.sh -L nsis)
 source "$(dirname "$0")/common.sh"
+# The top of the tree, set by common.sh (a shellcheck run that does not
+# follow sources cannot see that).
+: "${top:?}"
 say "test command: set-up first; which builds run under Wine is decided once it is done"
 wex_step "set-up" wex_setup test
 
