@@ -73,14 +73,13 @@ bool CopyStream(const std::wstring& from, const std::wstring& to) {
 // content is the unnamed one ("::$DATA").
 bool KeepStreams(const std::wstring& targetPath, const std::wstring& siblingPath) {
     WIN32_FIND_STREAM_DATA stream;
-    HANDLE find = FindFirstStreamW(targetPath.c_str(), FindStreamInfoStandard, &stream, 0);
-    if (find == INVALID_HANDLE_VALUE) return NoStreamsHere(GetLastError());
+    const UniqueFindHandle find(FindFirstStreamW(targetPath.c_str(), FindStreamInfoStandard, &stream, 0));
+    if (!find) return NoStreamsHere(GetLastError());
     bool kept = true;
     do {
         const std::wstring name = stream.cStreamName;
         if (name != L"::$DATA") kept = CopyStream(targetPath + name, siblingPath + name);
-    } while (kept && FindNextStreamW(find, &stream));
-    FindClose(find);
+    } while (kept && FindNextStreamW(find.Get(), &stream));
     return kept;
 }
 

@@ -85,12 +85,13 @@ void RemoveEndedSiblings(const std::wstring& target) {
     const std::wstring folder = target.substr(0, target.find_last_of(L'\\') + 1);
     std::vector<std::wstring> siblings;
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((target + kSiblingMark + L"*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        siblings.push_back(folder + found.cFileName);
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
+    {
+        const UniqueFindHandle find(FindFirstFileW((target + kSiblingMark + L"*").c_str(), &found));
+        if (!find) return;
+        do {
+            siblings.push_back(folder + found.cFileName);
+        } while (FindNextFileW(find.Get(), &found));
+    }
     for (const std::wstring& sibling : siblings) RemoveEndedSibling(sibling);
 }
 

@@ -38,4 +38,12 @@ struct FileHandleTraits {
 };
 using UniqueFileHandle = Unique<FileHandleTraits>;
 
+// Searches of FindFirstFileW and FindFirstStreamW.
+struct FindHandleTraits {
+    using Handle = HANDLE;
+    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) noexcept { FindClose(h); }
+};
+using UniqueFindHandle = Unique<FindHandleTraits>;
+
 }  // namespace wex
